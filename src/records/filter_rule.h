@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// A sender/subject rule. Filter rules delete matching mail on the server; WAV
+// actions add a sound file to play for matching new mail.
+struct FilterRule {
+    QString SenderText;       // empty: no sender condition
+    bool SenderMatch = true;  // true: exact; false: contained
+    QString SubjectText;      // empty: no subject condition
+    bool SubjectMatch = true; // true: exact; false: contained
+    bool AND = true;          // true: both conditions; false: either
+    bool Active = false;      // stored under "Disabled"n, where "True" means in force
+
+    bool operator==(const FilterRule&) const = default;
+};
+
+struct WavAction : FilterRule {
+    QString WavFile; // full path of the sound, may be empty
+
+    bool operator==(const WavAction&) const = default;
+};

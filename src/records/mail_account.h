@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Connection security of an account.
+namespace Security {
+inline const QString None = QStringLiteral("None");
+inline const QString StartTls = QStringLiteral("STARTTLS");
+inline const QString Tls = QStringLiteral("TLS");
+} // namespace Security
+
+// One configured POP3 account.
+struct MailAccount {
+    QString Title; // unique, shown in the tree and in status texts
+    QString Host;
+    QString User;
+    QString Password; // plain in memory, encoded in the settings file
+    qint32 Port = 110;
+    QString NodeKey; // "P1".."P32766", drawn anew at every load, never stored
+    bool Disabled = false;
+    QString Security = Security::None; // "None", "STARTTLS" or "TLS"
+    QString CertSHA256;                // hex fingerprint of a certificate the user trusts
+
+    bool operator==(const MailAccount&) const = default;
+};

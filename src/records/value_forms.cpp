@@ -1,0 +1,59 @@
+#include "records/value_forms.h"
+
+#include <cmath>
+#include <limits>
+
+namespace ValueForms {
+
+QString FormatBoolean(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString FormatWhole(qint64 value) {
+    return QString::number(value);
+}
+
+QString FormatReal(float value) {
+    return QString::number(double(value), 'g', std::numeric_limits<float>::max_digits10);
+}
+
+static std::optional<double> parseNumber(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double value = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> ParseBoolean(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (trimmed.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    if (const auto number = parseNumber(trimmed))
+        return *number != 0.0;
+    return std::nullopt;
+}
+
+std::optional<qint64> ParseWhole(const QString& text, qint64 min, qint64 max) {
+    const auto number = parseNumber(text);
+    if (!number)
+        return std::nullopt;
+    const double rounded = std::nearbyint(*number); // ties to even, the default mode
+    if (rounded < double(min) || rounded > double(max))
+        return std::nullopt;
+    return qint64(rounded);
+}
+
+std::optional<float> ParseReal(const QString& text) {
+    const auto number = parseNumber(text);
+    if (!number || std::fabs(*number) > double(std::numeric_limits<float>::max()))
+        return std::nullopt;
+    return float(*number);
+}
+
+} // namespace ValueForms

@@ -1,0 +1,265 @@
+#include "records/account_store.h"
+#include "records/password_codec.h"
+#include "support/temp_state.h"
+
+#include <QSet>
+#include <QSettings>
+#include <QtTest>
+
+class TestAccountStore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void passwordExamples();
+    void everyByteRoundTripsThroughCodec();
+    void awkwardPasswordsRoundTripThroughFile();
+    void legacyFormChosenByCharacterRange_data();
+    void legacyFormChosenByCharacterRange();
+    void saveLoadRoundTrip();
+    void deleteInTheMiddleLeavesStaleKeys();
+    void deletingLastAccountLeavesEmptyList();
+    void hostileValues_data();
+    void hostileValues();
+    void nodeKeysUniqueAndFindable();
+};
+
+static MailAccount account(const QString& title, const QString& password = "secret") {
+    MailAccount a;
+    a.Title = title;
+    a.Host = title.toLower() + ".example.org";
+    a.User = "user-" + title;
+    a.Password = password;
+    a.Port = 110;
+    return a;
+}
+
+void TestAccountStore::passwordExamples() {
+    QCOMPARE(EncodePassword("abc"), QString("bdqW"));
+    QCOMPARE(EncodePassword("a"), QString("b["));
+    QCOMPARE(EncodePassword(""), QString());
+    QCOMPARE(DecodePassword("bdqW"), QString("abc"));
+    QCOMPARE(DecodePassword("b["), QString("a"));
+    QCOMPARE(DecodePassword("b"), QString());
+    QCOMPARE(DecodePassword(""), QString());
+}
+
+void TestAccountStore::everyByteRoundTripsThroughCodec() {
+    QByteArray all;
+    for (int c = 0; c < 256; ++c)
+        all.append(char(c));
+    // Every length modulo 3 and every byte value in every position of a group.
+    for (int shift = 0; shift < 3; ++shift) {
+        const QByteArray bytes = all.mid(shift) + all.left(shift);
+        for (int len : {1, 2, 3, 4, 5, 256}) {
+            const QByteArray part = bytes.left(len);
+            const QString stored = EncodePasswordBytes(part);
+            QCOMPARE(stored.size(), (4 * len + 2) / 3);
+            QVERIFY(!IsLegacyPasswordForm(stored));
+            QCOMPARE(DecodePasswordBytes(stored), part);
+        }
+    }
+    // Bytes that are not UTF-8 come back as Latin-1 characters.
+    QCOMPARE(DecodePassword(EncodePasswordBytes("caf\xe9")), QString::fromLatin1("caf\xe9"));
+}
+
+void TestAccountStore::awkwardPasswordsRoundTripThroughFile() {
+    const QStringList passwords = {";",     "=",   "\\",          "[",   "]",  "#x",
+                                   "\"q\"", "'s'", " both ends ", "a,b", "@x", "Pässwörd€",
+                                   "東京📅", "",    "p;w=r\\d[]#"};
+    TempState t;
+    for (int i = 0; i < passwords.size(); ++i)
+        t.State->Accounts.append(account(QString("A%1").arg(i), passwords[i]));
+    SaveAccounts(*t.State);
+    auto reopened = t.Reopen();
+    LoadAccounts(*reopened);
+    QCOMPARE(reopened->AccountCount(), qint16(passwords.size()));
+    for (int i = 0; i < passwords.size(); ++i)
+        QCOMPARE(reopened->Account(i + 1).Password, passwords[i]);
+}
+
+void TestAccountStore::legacyFormChosenByCharacterRange_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("legacy");
+    QTest::newRow("current form") << "bdqW" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("bounds ; and z") << ";z" << false;
+    QTest::newRow("digit") << "bd1W" << true;
+    QTest::newRow("blank") << "bd W" << true;
+    QTest::newRow("above z") << "bd{W" << true;
+}
+
+void TestAccountStore::legacyFormChosenByCharacterRange() {
+    QFETCH(QString, stored);
+    QFETCH(bool, legacy);
+    TempState t;
+    SettingsStore& s = t.State->Store;
+    s.WriteSetting("Accounts", "Total", "1");
+    s.WriteSetting("Accounts", "Password1", stored);
+    s.WriteSetting("Accounts", "Port1", "110");
+    s.WriteSetting("Accounts", "Disabled1", "False");
+    LoadAccounts(*t.State);
+    const QString expected =
+        legacy ? DecodeLegacyPassword(stored, "Larkwatch") : DecodePassword(stored);
+    QCOMPARE(t.State->Account(1).Password, expected);
+}
+
+void TestAccountStore::saveLoadRoundTrip() {
+    TempState t;
+    MailAccount a = account("Home");
+    a.Port = 995;
+    a.Disabled = true;
+    a.Security = "TLS";
+    a.CertSHA256 = "ab12";
+    MailAccount b = account("Work");
+    b.Security = "STARTTLS";
+    t.State->Accounts = {a, b};
+    SaveAccounts(*t.State);
+
+    QSettings raw(t.State->Paths.SettingsFile, QSettings::IniFormat);
+    QCOMPARE(raw.value("Accounts/Total").toString(), QString("2"));
+    QCOMPARE(raw.value("Accounts/Disabled1").toString(), QString("True"));
+    QCOMPARE(raw.value("Accounts/Port1").toString(), QString("995"));
+    QCOMPARE(raw.value("Accounts/Password1").toString(), EncodePassword("secret"));
+
+    auto reopened = t.Reopen();
+    LoadAccounts(*reopened);
+    QCOMPARE(reopened->AccountCount(), qint16(2));
+    for (int n = 1; n <= 2; ++n) {
+        MailAccount loaded = reopened->Account(n);
+        QVERIFY(loaded.NodeKey.startsWith('P'));
+        loaded.NodeKey.clear();
+        QCOMPARE(loaded, t.State->Account(n));
+    }
+}
+
+void TestAccountStore::deleteInTheMiddleLeavesStaleKeys() {
+    TempState t;
+    t.State->Accounts = {account("One"), account("Two"), account("Three")};
+    SaveAccounts(*t.State);
+    t.State->Accounts.removeAt(1);
+    SaveAccounts(*t.State);
+    QSettings raw(t.State->Paths.SettingsFile, QSettings::IniFormat);
+    QCOMPARE(raw.value("Accounts/Total").toString(), QString("2"));
+    QCOMPARE(raw.value("Accounts/Title2").toString(), QString("Three"));
+    QCOMPARE(raw.value("Accounts/Title3").toString(), QString("Three")); // left behind
+    auto reopened = t.Reopen();
+    LoadAccounts(*reopened);
+    QCOMPARE(reopened->AccountCount(), qint16(2));
+    QCOMPARE(reopened->Account(1).Title, QString("One"));
+    QCOMPARE(reopened->Account(2).Title, QString("Three"));
+}
+
+void TestAccountStore::deletingLastAccountLeavesEmptyList() {
+    TempState t;
+    t.State->Accounts = {account("Only")};
+    SaveAccounts(*t.State);
+    t.State->Accounts.clear();
+    SaveAccounts(*t.State);
+    QSettings raw(t.State->Paths.SettingsFile, QSettings::IniFormat);
+    QCOMPARE(raw.value("Accounts/Total").toString(), QString("0"));
+    QVERIFY(raw.contains("Accounts/Title1"));
+    auto reopened = t.Reopen();
+    reopened->Accounts = {account("stale in memory")};
+    LoadAccounts(*reopened);
+    QCOMPARE(reopened->AccountCount(), qint16(0));
+}
+
+void TestAccountStore::hostileValues_data() {
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("disabled");
+    QTest::addColumn<QString>("security");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("expectedPort");
+    QTest::addColumn<bool>("expectedDisabled");
+    QTest::addColumn<QString>("expectedSecurity");
+    QTest::newRow("good values") << "1"
+                                 << "995"
+                                 << "False"
+                                 << "" << 1 << 995 << false << "TLS";
+    QTest::newRow("port 995 with explicit STARTTLS")
+        << "1"
+        << "995"
+        << "0"
+        << "STARTTLS" << 1 << 995 << false << "STARTTLS";
+    QTest::newRow("missing port and flag") << "1"
+                                           << ""
+                                           << ""
+                                           << "" << 1 << 110 << false << "None";
+    QTest::newRow("garbage port and flag") << "1"
+                                           << "pop"
+                                           << "perhaps"
+                                           << "bogus" << 1 << 110 << false << "None";
+    QTest::newRow("port out of range") << "1"
+                                       << "70000"
+                                       << "-1"
+                                       << "" << 1 << 110 << true << "None";
+    QTest::newRow("total not a number") << "many"
+                                        << "110"
+                                        << "0"
+                                        << "" << 0 << 0 << false << "";
+    QTest::newRow("total negative") << "-2"
+                                    << "110"
+                                    << "0"
+                                    << "" << 0 << 0 << false << "";
+    QTest::newRow("total too big") << "32767"
+                                   << "110"
+                                   << "0"
+                                   << "" << 0 << 0 << false << "";
+    QTest::newRow("total fractional") << "1.5"
+                                      << "110"
+                                      << "0"
+                                      << "" << 0 << 0 << false << "";
+}
+
+void TestAccountStore::hostileValues() {
+    QFETCH(QString, total);
+    QFETCH(QString, port);
+    QFETCH(QString, disabled);
+    QFETCH(QString, security);
+    QFETCH(int, count);
+    TempState t;
+    SettingsStore& s = t.State->Store;
+    s.WriteSetting("Accounts", "Total", total);
+    s.WriteSetting("Accounts", "Title1", "Home");
+    if (!port.isEmpty())
+        s.WriteSetting("Accounts", "Port1", port);
+    if (!disabled.isEmpty())
+        s.WriteSetting("Accounts", "Disabled1", disabled);
+    if (!security.isEmpty())
+        s.WriteSetting("Accounts", "Security1", security);
+    LoadAccounts(*t.State);
+    QCOMPARE(int(t.State->AccountCount()), count);
+    if (count == 1) {
+        QTEST(int(t.State->Account(1).Port), "expectedPort");
+        QTEST(t.State->Account(1).Disabled, "expectedDisabled");
+        QTEST(t.State->Account(1).Security, "expectedSecurity");
+        QCOMPARE(t.State->Account(1).Password, QString());
+    }
+}
+
+void TestAccountStore::nodeKeysUniqueAndFindable() {
+    TempState t;
+    for (int i = 0; i < 300; ++i)
+        t.State->Accounts.append(account(QString("A%1").arg(i)));
+    SaveAccounts(*t.State);
+    auto reopened = t.Reopen();
+    reopened->Random.seed(1);
+    LoadAccounts(*reopened);
+    QSet<QString> keys;
+    for (int n = 1; n <= reopened->AccountCount(); ++n) {
+        const QString key = reopened->Account(n).NodeKey;
+        QVERIFY(QRegularExpression("^P([1-9][0-9]{0,4})$").match(key).hasMatch());
+        QVERIFY(key.mid(1).toInt() <= 32766);
+        keys.insert(key);
+        QCOMPARE(FindAccountByKey(*reopened, key), qint16(n));
+    }
+    QCOMPARE(keys.size(), 300);
+    const QString first = reopened->Account(1).NodeKey;
+    QCOMPARE(FindAccountByKey(*reopened, "C" + first.mid(1)), qint16(0));
+    QCOMPARE(FindAccountByKey(*reopened, "P0"), qint16(0));
+    AppState empty(StatePaths::Under(t.Dir.path() + "/empty"));
+    QCOMPARE(FindAccountByKey(empty, first), qint16(0));
+}
+
+QTEST_GUILESS_MAIN(TestAccountStore)
+#include "test_account_store.moc"
