@@ -1,20 +1,717 @@
 #include "engine/pop_client.h"
 
-// Interface only so far: every operation fails at once, as with a server that
-// cannot be reached. The protocol engine replaces this.
-PopClient::PopClient(QObject* parent) : QObject(parent) {}
-PopClient::~PopClient() = default;
-void PopClient::Connect() {}
-void PopClient::Authenticate() {}
-void PopClient::RequestMessageSize(qint16) {}
-void PopClient::RetrieveHeaders(qint16) {}
-void PopClient::RetrieveMessage(qint16) {}
-void PopClient::DeleteMessage(qint16) {}
-void PopClient::Quit() {}
-void PopClient::Cancel() {}
-bool PopClient::Busy() const { return false; }
-qint16 PopClient::ConnectionState() const { return ConnectionClosed; }
-qint16 PopClient::LogonState() const { return NotConnected; }
-qint16 PopClient::MessageCount() const { return 0; }
-QString PopClient::LastError() const { return QStringLiteral("Not implemented"); }
-QString PopClient::PeerCertificateSHA256() const { return {}; }
+#include "engine/mime_header_fields.h"
+#include "engine/mime_message.h"
+#include "engine/pop_header_cache.h"
+#include "engine/pop_reply_reader.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslSocket>
+
+namespace {
+
+QString Fingerprint(const QSslCertificate& certificate) {
+    if (certificate.isNull())
+        return {};
+    return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+
+QString NormalizedFingerprint(const QString& text) {
+    QString hex;
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber())
+            hex += c.toUpper();
+    }
+    return hex;
+}
+
+QString ServerText(const QByteArray& text) {
+    QString result = QString::fromUtf8(text).trimmed();
+    result.remove(QRegularExpression(QStringLiteral("^\\[[^\\]]*\\]\\s*"))); // RESP-CODES
+    return result.left(200);
+}
+
+PopReplyShape SingleLine() {
+    return PopReplyShape{};
+}
+
+PopReplyShape MultiLine(qint64 maxBytes, bool keepHeaderOnly = false) {
+    PopReplyShape shape;
+    shape.MultiLine = true;
+    shape.MaxBodyBytes = maxBytes;
+    shape.KeepHeaderOnly = keepHeaderOnly;
+    return shape;
+}
+
+} // namespace
+
+struct PopClient::PendingCommand {
+    PopReplyShape Shape;
+    std::function<void(const PopReply&)> OnReply;
+};
+
+PopClient::PopClient(QObject* parent)
+    : QObject(parent), m_reader(std::make_unique<PopReplyReader>()),
+      m_headerCache(std::make_unique<PopHeaderCache>()) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &PopClient::OnTimeout);
+}
+
+PopClient::~PopClient() {
+    CloseSocket();
+}
+
+bool PopClient::Busy() const {
+    return m_busy;
+}
+qint16 PopClient::ConnectionState() const {
+    return m_connectionState;
+}
+qint16 PopClient::LogonState() const {
+    return m_logonState;
+}
+qint16 PopClient::MessageCount() const {
+    return m_messageCount;
+}
+QString PopClient::LastError() const {
+    return m_lastError;
+}
+QString PopClient::PeerCertificateSHA256() const {
+    return m_peerSha256;
+}
+void PopClient::ClearHeaderCache() {
+    m_headerCache->Clear();
+}
+
+// ---- operation bookkeeping -------------------------------------------------
+
+bool PopClient::Begin(Operation operation) {
+    if (m_busy)
+        return false;
+    m_busy = true;
+    m_operation = operation;
+    return true;
+}
+
+void PopClient::Complete(std::function<void()> emitEvent) {
+    // The outcome is final now; the event and the end of Busy follow from the
+    // event loop so a caller never sees an event inside its own call.
+    m_operation = Operation::None;
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, emitEvent = std::move(emitEvent)] {
+            if (generation != m_generation)
+                return; // cancelled meanwhile
+            if (emitEvent)
+                emitEvent();
+            if (generation == m_generation)
+                m_busy = false;
+        },
+        Qt::QueuedConnection);
+}
+
+void PopClient::FailOperation() {
+    switch (m_operation) {
+    case Operation::Size:
+        Complete([this] { Q_EMIT MessageSize(0); });
+        break;
+    case Operation::Headers:
+    case Operation::Message:
+        Complete([this] { Q_EMIT DocOutput(PopDocument()); });
+        break;
+    case Operation::None:
+        break;
+    default:
+        Complete();
+        break;
+    }
+}
+
+void PopClient::FailConnection(const QString& error) {
+    m_lastError = error;
+    CloseSocket();
+    FailOperation();
+}
+
+bool PopClient::RequireLoggedOn() {
+    if (m_logonState == LoggedOn && m_socket)
+        return true;
+    m_lastError = QStringLiteral("Not logged on");
+    FailOperation();
+    return false;
+}
+
+void PopClient::CloseSocket() {
+    m_timer.stop();
+    if (m_socket) {
+        QSslSocket* socket = m_socket;
+        m_socket = nullptr;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_pending.clear();
+    m_reader->Reset();
+    m_handshaking = false;
+    m_connectionState = ConnectionClosed;
+    m_logonState = NotConnected;
+}
+
+void PopClient::ResetSession() {
+    m_apopTimestamp.clear();
+    m_capaKnown = false;
+    m_capabilities.clear();
+    m_saslMechanisms.clear();
+    m_sizesKnown = false;
+    m_sizes.clear();
+    m_uidlTried = false;
+    m_uniqueIds.clear();
+    m_wantedHeaders = 0;
+    m_headersInFlight.clear();
+    m_headersAhead.clear();
+    m_messageCount = 0;
+}
+
+// ---- commands and replies --------------------------------------------------
+
+void PopClient::Expect(const PopReplyShape& shape, std::function<void(const PopReply&)> onReply) {
+    m_pending.push_back(PendingCommand{shape, std::move(onReply)});
+    if (m_pending.size() == 1)
+        m_timer.start(m_timerInterval);
+}
+
+void PopClient::Send(const QByteArray& line, const PopReplyShape& shape,
+                     std::function<void(const PopReply&)> onReply) {
+    if (!m_socket)
+        return;
+    m_socket->write(line + "\r\n");
+    Expect(shape, std::move(onReply));
+}
+
+void PopClient::RestartTimer() {
+    if (!m_pending.empty() || m_handshaking)
+        m_timer.start(m_timerInterval);
+    else
+        m_timer.stop();
+}
+
+void PopClient::ProcessReplies() {
+    while (m_socket && !m_pending.empty()) {
+        PopReply reply;
+        const PopReplyReader::Result result = m_reader->Take(m_pending.front().Shape, &reply);
+        if (result == PopReplyReader::Result::NeedMore)
+            break;
+        if (result == PopReplyReader::Result::Failed) {
+            FailConnection(m_reader->Error());
+            return;
+        }
+        const PendingCommand command = std::move(m_pending.front());
+        m_pending.pop_front();
+        command.OnReply(reply);
+    }
+    if (m_socket)
+        RestartTimer();
+}
+
+void PopClient::OnReadyRead() {
+    if (!m_socket)
+        return;
+    const QByteArray data = m_socket->readAll();
+    m_bytesRead += data.size();
+    m_reader->Append(data);
+    RestartTimer();
+    ProcessReplies();
+}
+
+void PopClient::OnDisconnected() {
+    if (!m_socket)
+        return;
+    OnReadyRead(); // a reply may have come just before the close
+    if (!m_socket)
+        return;
+    if (m_operation == Operation::Quit) {
+        EndSession();
+        return;
+    }
+    FailConnection(QStringLiteral("Connection closed by the server"));
+}
+
+void PopClient::OnSocketError() {
+    if (!m_socket)
+        return;
+    const QAbstractSocket::SocketError error = m_socket->error();
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        OnDisconnected();
+        return;
+    }
+    QString text;
+    if (!m_certError.isEmpty())
+        text = m_certError;
+    else if (error == QAbstractSocket::ConnectionRefusedError)
+        text = QStringLiteral("Connection refused");
+    else if (error == QAbstractSocket::HostNotFoundError)
+        text = QStringLiteral("Host not found");
+    else if (error == QAbstractSocket::SocketTimeoutError)
+        text = QStringLiteral("Timed out waiting for the server");
+    else if (error == QAbstractSocket::SslHandshakeFailedError)
+        text = QStringLiteral("TLS handshake failed: ") + m_socket->errorString();
+    else
+        text = m_socket->errorString();
+    FailConnection(text);
+}
+
+void PopClient::OnSslErrors(const QList<QSslError>& errors) {
+    if (!m_socket)
+        return;
+    const QSslCertificate certificate = m_socket->peerCertificate();
+    m_peerSha256 = Fingerprint(certificate);
+    const QString pinned = NormalizedFingerprint(CertSHA256);
+    if (!pinned.isEmpty() && pinned == NormalizedFingerprint(m_peerSha256)) {
+        m_socket->ignoreSslErrors(errors);
+        return;
+    }
+    m_certError = QStringLiteral("Certificate not trusted (SHA-256 %1)").arg(m_peerSha256);
+}
+
+void PopClient::OnEncrypted() {
+    if (!m_socket)
+        return;
+    m_peerSha256 = Fingerprint(m_socket->peerCertificate());
+    if (m_handshaking) {
+        // STARTTLS done: what the server offered before TLS no longer counts.
+        m_handshaking = false;
+        SendCapa();
+    }
+}
+
+void PopClient::OnTimeout() {
+    if (m_operation == Operation::Quit) {
+        m_lastError = QStringLiteral("Timed out waiting for the server");
+        EndSession();
+        return;
+    }
+    FailConnection(QStringLiteral("Timed out waiting for the server"));
+}
+
+// ---- connect and log on ----------------------------------------------------
+
+void PopClient::Connect() {
+    if (!Begin(Operation::Connect))
+        return;
+    CloseSocket();
+    ResetSession();
+    m_lastError.clear();
+    m_certError.clear();
+    m_peerSha256.clear();
+    m_reader->MaxLineBytes = MaxLineBytes;
+
+    const QString security = Security.trimmed();
+    if (security.isEmpty() || security.compare(QLatin1String("None"), Qt::CaseInsensitive) == 0)
+        m_mode = Mode::None;
+    else if (security.compare(QLatin1String("STARTTLS"), Qt::CaseInsensitive) == 0)
+        m_mode = Mode::StartTls;
+    else if (security.compare(QLatin1String("TLS"), Qt::CaseInsensitive) == 0)
+        m_mode = Mode::Tls;
+    else {
+        m_lastError = QStringLiteral("Unknown connection security \"%1\"").arg(Security);
+        Complete();
+        return;
+    }
+    if (m_mode != Mode::None && !QSslSocket::supportsSsl()) {
+        m_lastError = QStringLiteral("TLS is not available");
+        Complete();
+        return;
+    }
+
+    auto* socket = new QSslSocket(this);
+    m_socket = socket;
+    connect(socket, &QSslSocket::readyRead, this, &PopClient::OnReadyRead);
+    connect(socket, &QSslSocket::disconnected, this, &PopClient::OnDisconnected);
+    connect(socket, &QSslSocket::errorOccurred, this, &PopClient::OnSocketError);
+    connect(socket, &QSslSocket::sslErrors, this, &PopClient::OnSslErrors);
+    connect(socket, &QSslSocket::encrypted, this, &PopClient::OnEncrypted);
+
+    // The greeting is the reply to the connect itself.
+    m_timerInterval = ConnectTimeoutMs;
+    Expect(SingleLine(), [this](const PopReply& reply) { OnGreeting(reply); });
+    const quint16 port = quint16(ServerPort);
+    if (m_mode == Mode::Tls)
+        socket->connectToHostEncrypted(ServerHost, port);
+    else
+        socket->connectToHost(ServerHost, port);
+}
+
+void PopClient::OnGreeting(const PopReply& reply) {
+    if (!reply.Ok) {
+        FailConnection(QStringLiteral("Server refused the connection: ") +
+                       ServerText(reply.StatusText));
+        return;
+    }
+    static const QRegularExpression timestamp(QStringLiteral("<[^<>\\s]+>"));
+    const QRegularExpressionMatch match = timestamp.match(QString::fromLatin1(reply.StatusText));
+    if (match.hasMatch())
+        m_apopTimestamp = match.captured(0).toLatin1();
+    m_timerInterval = CommandTimeoutMs;
+    SendCapa();
+}
+
+void PopClient::SendCapa() {
+    Send("CAPA", MultiLine(MaxHeaderBytes), [this](const PopReply& reply) { OnCapa(reply); });
+}
+
+void PopClient::OnCapa(const PopReply& reply) {
+    m_capaKnown = reply.Ok;
+    m_capabilities.clear();
+    m_saslMechanisms.clear();
+    if (reply.Ok) {
+        for (const QByteArray& line : reply.Body.split('\n')) {
+            const QList<QByteArray> words = line.trimmed().toUpper().split(' ');
+            if (words.isEmpty() || words.first().isEmpty())
+                continue;
+            m_capabilities.insert(words.first());
+            if (words.first() == "SASL") {
+                for (qsizetype i = 1; i < words.size(); ++i)
+                    m_saslMechanisms.insert(words.at(i));
+            }
+        }
+    }
+
+    if (m_mode == Mode::StartTls && !m_socket->isEncrypted()) {
+        if (m_capaKnown && !m_capabilities.contains("STLS")) {
+            FailConnection(QStringLiteral("Server does not offer STARTTLS"));
+            return;
+        }
+        Send("STLS", SingleLine(), [this](const PopReply& stls) {
+            if (!stls.Ok) {
+                FailConnection(QStringLiteral("Server does not offer STARTTLS"));
+                return;
+            }
+            if (m_reader->HasBufferedData()) {
+                // Bytes after the "+OK" would be taken as if they came over TLS.
+                FailConnection(QStringLiteral("Malformed reply from the server"));
+                return;
+            }
+            m_handshaking = true;
+            m_socket->startClientEncryption();
+        });
+        return;
+    }
+
+    m_connectionState = ConnectionIdle;
+    m_logonState = Connected;
+    Complete();
+}
+
+void PopClient::Authenticate() {
+    if (!Begin(Operation::Authenticate))
+        return;
+    if (m_logonState == LoggedOn && m_socket) {
+        Complete();
+        return;
+    }
+    if (m_logonState != Connected || !m_socket) {
+        m_lastError = QStringLiteral("Not connected");
+        Complete();
+        return;
+    }
+    StartLogon();
+}
+
+void PopClient::StartLogon() {
+    const bool encrypted = m_socket->isEncrypted();
+    if (m_mode != Mode::None && !encrypted) {
+        // Never reached: connect fails first. Kept so no password can leak.
+        FailConnection(QStringLiteral("TLS is not up"));
+        return;
+    }
+    const QByteArray user = UserName.toUtf8();
+    const QByteArray password = UserPassword.toUtf8();
+    auto onReply = [this](const PopReply& reply) { OnLogonReply(reply); };
+
+    if (encrypted && m_capaKnown && !m_capabilities.contains("USER") &&
+        m_saslMechanisms.contains("PLAIN")) {
+        const QByteArray credentials = (QByteArray(1, '\0') + user + '\0' + password).toBase64();
+        Send("AUTH PLAIN " + credentials, SingleLine(), [this, credentials](const PopReply& r) {
+            if (r.Continuation) // a server that wants the credentials on their own line
+                Send(credentials, SingleLine(), [this](const PopReply& r2) { OnLogonReply(r2); });
+            else
+                OnLogonReply(r);
+        });
+        return;
+    }
+    if (!encrypted && !m_apopTimestamp.isEmpty()) {
+        const QByteArray digest =
+            QCryptographicHash::hash(m_apopTimestamp + password, QCryptographicHash::Md5).toHex();
+        Send("APOP " + user + ' ' + digest, SingleLine(), onReply);
+        return;
+    }
+    Send("USER " + user, SingleLine(), [this, password, onReply](const PopReply& reply) {
+        if (!reply.Ok) {
+            OnLogonReply(reply);
+            return;
+        }
+        Send("PASS " + password, SingleLine(), onReply);
+    });
+}
+
+void PopClient::OnLogonReply(const PopReply& reply) {
+    if (!reply.Ok || reply.Continuation) {
+        const QString text = ServerText(reply.StatusText);
+        FailConnection(text.isEmpty() ? QStringLiteral("Login refused")
+                                      : QStringLiteral("Login refused: ") + text);
+        return;
+    }
+    Send("STAT", SingleLine(), [this](const PopReply& stat) { OnStat(stat); });
+}
+
+void PopClient::OnStat(const PopReply& reply) {
+    const QList<QByteArray> words = reply.StatusText.split(' ');
+    bool ok = false;
+    const qint64 count = words.value(0).toLongLong(&ok);
+    if (!reply.Ok || !ok || count < 0) {
+        FailConnection(QStringLiteral("Server did not report the mailbox: ") +
+                       ServerText(reply.StatusText));
+        return;
+    }
+    // Message numbers are 16-bit: a larger mailbox is listed up to 32,767.
+    m_messageCount = qint16(std::min<qint64>(count, 32767));
+    m_logonState = LoggedOn;
+    m_connectionState = ConnectionIdle;
+    Complete();
+}
+
+// ---- quit and cancel -------------------------------------------------------
+
+void PopClient::Quit() {
+    if (!Begin(Operation::Quit))
+        return;
+    if (!m_socket || m_connectionState == ConnectionClosed) {
+        CloseSocket();
+        Complete();
+        return;
+    }
+    Send("QUIT", SingleLine(), [this](const PopReply& reply) {
+        if (!reply.Ok)
+            m_lastError = QStringLiteral("Server error on QUIT: ") + ServerText(reply.StatusText);
+        EndSession();
+    });
+}
+
+void PopClient::EndSession() {
+    CloseSocket();
+    Complete();
+}
+
+void PopClient::Cancel() {
+    // Drops the connection without QUIT, so no deletion takes effect.
+    ++m_generation;
+    CloseSocket();
+    m_operation = Operation::None;
+    m_busy = false;
+}
+
+// ---- per-message commands --------------------------------------------------
+
+void PopClient::CompleteSize(qint32 size) {
+    Complete([this, size] { Q_EMIT MessageSize(size); });
+}
+
+void PopClient::RequestMessageSize(qint16 number) {
+    if (!Begin(Operation::Size) || !RequireLoggedOn())
+        return;
+    if (SpeedUps && m_sizesKnown) {
+        CompleteSize(m_sizes.value(number, 0));
+        return;
+    }
+    if (!SpeedUps) {
+        Send("LIST " + QByteArray::number(number), SingleLine(), [this](const PopReply& reply) {
+            const qint64 size = reply.StatusText.split(' ').value(1).toLongLong();
+            if (!reply.Ok)
+                m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+            CompleteSize(reply.Ok ? qint32(std::clamp<qint64>(size, 0, INT32_MAX)) : 0);
+        });
+        return;
+    }
+    Send("LIST", MultiLine(MaxListingBytes), [this, number](const PopReply& reply) {
+        if (!reply.Ok) {
+            m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+            CompleteSize(0);
+            return;
+        }
+        m_sizesKnown = true;
+        for (const QByteArray& line : reply.Body.split('\n')) {
+            const QList<QByteArray> words = line.trimmed().split(' ');
+            bool okNumber = false, okSize = false;
+            const int n = words.value(0).toInt(&okNumber);
+            const qint64 size = words.value(1).toLongLong(&okSize);
+            if (okNumber && okSize && n > 0 && n <= 32767)
+                m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
+        }
+        CompleteSize(m_sizes.value(number, 0));
+    });
+}
+
+void PopClient::DeleteMessage(qint16 number) {
+    if (!Begin(Operation::Delete) || !RequireLoggedOn())
+        return;
+    m_headersAhead.remove(number);
+    Send("DELE " + QByteArray::number(number), SingleLine(), [this](const PopReply& reply) {
+        if (reply.Ok) {
+            Complete([this] { Q_EMIT Delete(); });
+            return;
+        }
+        m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+        Complete();
+    });
+}
+
+void PopClient::RetrieveMessage(qint16 number) {
+    if (!Begin(Operation::Message) || !RequireLoggedOn())
+        return;
+    Send("RETR " + QByteArray::number(number), MultiLine(MaxMessageBytes),
+         [this](const PopReply& reply) {
+             if (!reply.Ok) {
+                 m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+                 Complete([this] { Q_EMIT DocOutput(PopDocument()); });
+                 return;
+             }
+             PopDocument headers;
+             headers.State = PopDocument::HeadersReady;
+             headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(reply.Body));
+             const QString text = MimeReadableMessage(reply.Body);
+             QList<PopDocument> chunks;
+             const qsizetype chunkSize = std::max(MessageChunkChars, 2);
+             for (qsizetype pos = 0; pos < text.size();) {
+                 qsizetype length = std::min(chunkSize, text.size() - pos);
+                 if (pos + length < text.size() && text.at(pos + length - 1).isHighSurrogate())
+                     --length; // never split a character outside the BMP
+                 PopDocument chunk;
+                 chunk.State = PopDocument::DataReady;
+                 chunk.SetData(text.mid(pos, length));
+                 chunks.append(chunk);
+                 pos += length;
+             }
+             Complete([this, headers, chunks] {
+                 const quint64 generation = m_generation;
+                 Q_EMIT DocOutput(headers);
+                 for (const PopDocument& chunk : chunks) {
+                     if (generation != m_generation)
+                         return; // a handler cancelled
+                     Q_EMIT DocOutput(chunk);
+                 }
+             });
+         });
+}
+
+// ---- headers ---------------------------------------------------------------
+
+std::optional<QString> PopClient::CacheKey(qint16 number) const {
+    const auto it = m_uniqueIds.constFind(number);
+    if (it == m_uniqueIds.constEnd())
+        return std::nullopt;
+    return PopHeaderCache::Key(ServerHost, ServerPort, UserName, it.value());
+}
+
+bool PopClient::UseTop() const {
+    return !m_capaKnown || m_capabilities.contains("TOP");
+}
+
+void PopClient::RetrieveHeaders(qint16 number) {
+    if (!Begin(Operation::Headers) || !RequireLoggedOn())
+        return;
+    m_wantedHeaders = number;
+    if (SpeedUps && !m_uidlTried) {
+        m_uidlTried = true;
+        Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
+            if (reply.Ok) {
+                for (const QByteArray& line : reply.Body.split('\n')) {
+                    const QList<QByteArray> words = line.trimmed().split(' ');
+                    bool ok = false;
+                    const int n = words.value(0).toInt(&ok);
+                    if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
+                        m_uniqueIds.insert(qint16(n), words.at(1));
+                }
+            }
+            ContinueHeaders();
+        });
+        return;
+    }
+    ContinueHeaders();
+}
+
+void PopClient::ContinueHeaders() {
+    const qint16 number = m_wantedHeaders;
+    if (SpeedUps) {
+        if (const std::optional<QString> key = CacheKey(number)) {
+            if (const QList<HeaderField>* fields = m_headerCache->Find(*key)) {
+                CompleteHeaders(HeaderResult{true, *fields});
+                FillHeaderWindow(number);
+                return;
+            }
+        }
+    }
+    const auto ahead = m_headersAhead.constFind(number);
+    if (ahead != m_headersAhead.constEnd()) {
+        const HeaderResult result = ahead.value();
+        m_headersAhead.erase(ahead);
+        CompleteHeaders(result);
+        FillHeaderWindow(number);
+        return;
+    }
+    if (!m_headersInFlight.contains(number))
+        SendHeaderRequest(number);
+    FillHeaderWindow(number);
+}
+
+void PopClient::SendHeaderRequest(qint16 number) {
+    m_headersInFlight.insert(number);
+    auto onReply = [this, number](const PopReply& reply) { OnHeaderReply(number, reply); };
+    if (UseTop())
+        Send("TOP " + QByteArray::number(number) + " 0", MultiLine(MaxHeaderBytes), onReply);
+    else // no TOP: the whole message, of which only the header is kept
+        Send("RETR " + QByteArray::number(number), MultiLine(MaxHeaderBytes, true), onReply);
+}
+
+void PopClient::FillHeaderWindow(qint16 from) {
+    if (!SpeedUps || !UseTop() || !m_capabilities.contains("PIPELINING") || !m_socket)
+        return;
+    const int last = std::min<int>(int(from) + PipelineWindow - 1, m_messageCount);
+    for (int n = int(from) + 1; n <= last; ++n) {
+        const qint16 number = qint16(n);
+        if (m_headersInFlight.contains(number) || m_headersAhead.contains(number))
+            continue;
+        if (const std::optional<QString> key = CacheKey(number); key && m_headerCache->Find(*key))
+            continue;
+        SendHeaderRequest(number);
+    }
+}
+
+void PopClient::OnHeaderReply(qint16 number, const PopReply& reply) {
+    m_headersInFlight.remove(number);
+    HeaderResult result;
+    result.Ok = reply.Ok;
+    if (reply.Ok) {
+        result.Fields = MimeParseHeaderFields(reply.Body);
+        if (const std::optional<QString> key = CacheKey(number))
+            m_headerCache->Insert(*key, result.Fields);
+    }
+    if (m_operation == Operation::Headers && m_wantedHeaders == number) {
+        if (!reply.Ok)
+            m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+        CompleteHeaders(result);
+    } else {
+        m_headersAhead.insert(number, result);
+    }
+}
+
+void PopClient::CompleteHeaders(const HeaderResult& result) {
+    PopDocument document;
+    if (result.Ok) {
+        document.State = PopDocument::HeadersReady;
+        document.Headers = result.Fields;
+    }
+    Complete([this, document] { Q_EMIT DocOutput(document); });
+}

@@ -1,8 +1,26 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSslSocket;
+class QSslError;
+class PopHeaderCache;
+class PopReplyReader;
+struct PopReply;
+struct PopReplyShape;
 
 // One header field as the server sent it: name as given, value unfolded and
 // decoded to Unicode.
@@ -24,11 +42,18 @@ public:
 private:
     QString m_data;
 };
+Q_DECLARE_METATYPE(PopDocument)
 
 // Larkwatch's asynchronous POP3 client. A caller sets the properties, starts an
 // operation, yields to the event loop until Busy() is false, and reads
 // ConnectionState() and LogonState() for the outcome. Events are emitted from
-// the event loop, never from inside a call.
+// the event loop, never from inside a call. A call made while Busy() is true
+// is ignored, except Cancel().
+//
+// Every operation ends: time-outs, a dropped connection, a malformed or
+// oversized reply end the connection (LogonState 0, ConnectionState 6) with
+// LastError() set. A "-ERR" to a per-message command keeps the connection and
+// still answers: MessageSize(0), DocOutput in state 4, or no Delete().
 class PopClient : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +68,22 @@ public:
     QString UserName;
     QString UserPassword;
     QString Security = QStringLiteral("None"); // "None", "STARTTLS", "TLS"
-    QString CertSHA256;                         // pinned certificate, may be empty
+    QString CertSHA256;                        // pinned certificate, may be empty
+
+    // Limits. Tests shorten the time-outs.
+    int ConnectTimeoutMs = 30000; // TCP connect, TLS handshake and greeting
+    int CommandTimeoutMs = 60000; // each command, without progress
+    qint64 MaxLineBytes = 1024 * 1024;
+    qint64 MaxHeaderBytes = 1024 * 1024;
+    qint64 MaxMessageBytes = 64 * 1024 * 1024;
+    qint64 MaxListingBytes = 16 * 1024 * 1024; // LIST and UIDL of a whole mailbox
+    int MessageChunkChars = 64 * 1024;         // size of the state-3 chunks
+
+    // Speed-ups: one LIST and one UIDL per connection, header requests sent
+    // ahead when the server offers PIPELINING, headers of messages read on an
+    // earlier connection served from memory. They never change an outcome.
+    bool SpeedUps = true;
+    int PipelineWindow = 32;
 
     void Connect();
     void Authenticate();
@@ -61,8 +101,94 @@ public:
     QString LastError() const;
     QString PeerCertificateSHA256() const;
 
+    // Bytes received from servers since this client was made.
+    qint64 BytesRead() const { return m_bytesRead; }
+    void ClearHeaderCache();
+
 Q_SIGNALS:
     void MessageSize(qint32 size);
     void Delete();
     void DocOutput(const PopDocument& document);
+
+private:
+    enum class Operation { None, Connect, Authenticate, Size, Headers, Message, Delete, Quit };
+    enum class Mode { None, StartTls, Tls };
+    struct PendingCommand;
+    struct HeaderResult {
+        bool Ok = false;
+        QList<HeaderField> Fields;
+    };
+
+    bool Begin(Operation operation);
+    void Complete(std::function<void()> emitEvent = {});
+    void FailOperation();
+    void FailConnection(const QString& error);
+    bool RequireLoggedOn();
+    void CloseSocket();
+    void ResetSession();
+
+    void Send(const QByteArray& line, const PopReplyShape& shape,
+              std::function<void(const PopReply&)> onReply);
+    void Expect(const PopReplyShape& shape, std::function<void(const PopReply&)> onReply);
+    void ProcessReplies();
+    void RestartTimer();
+    void OnReadyRead();
+    void OnDisconnected();
+    void OnSocketError();
+    void OnSslErrors(const QList<QSslError>& errors);
+    void OnEncrypted();
+    void OnTimeout();
+
+    void OnGreeting(const PopReply& reply);
+    void SendCapa();
+    void OnCapa(const PopReply& reply);
+    void StartLogon();
+    void OnLogonReply(const PopReply& reply);
+    void OnStat(const PopReply& reply);
+    void EndSession();
+
+    void CompleteSize(qint32 size);
+    bool UseTop() const;
+    void ContinueHeaders();
+    void SendHeaderRequest(qint16 number);
+    void FillHeaderWindow(qint16 from);
+    void OnHeaderReply(qint16 number, const PopReply& reply);
+    void CompleteHeaders(const HeaderResult& result);
+    std::optional<QString> CacheKey(qint16 number) const;
+
+    // Connection and call state.
+    QPointer<QSslSocket> m_socket;
+    std::unique_ptr<PopReplyReader> m_reader;
+    std::deque<PendingCommand> m_pending;
+    QTimer m_timer;
+    int m_timerInterval = 0;
+    bool m_handshaking = false;
+    Mode m_mode = Mode::None;
+    bool m_busy = false;
+    Operation m_operation = Operation::None;
+    quint64 m_generation = 0;
+    qint16 m_connectionState = ConnectionClosed;
+    qint16 m_logonState = NotConnected;
+    qint16 m_messageCount = 0;
+    QString m_lastError;
+    QString m_certError;
+    QString m_peerSha256;
+    qint64 m_bytesRead = 0;
+
+    // What the server told us on this connection.
+    QByteArray m_apopTimestamp;
+    bool m_capaKnown = false;
+    QSet<QByteArray> m_capabilities;
+    QSet<QByteArray> m_saslMechanisms;
+    bool m_sizesKnown = false;
+    QHash<qint16, qint32> m_sizes;
+    bool m_uidlTried = false;
+    QHash<qint16, QByteArray> m_uniqueIds;
+
+    // Header requests of this connection.
+    qint16 m_wantedHeaders = 0;
+    QSet<qint16> m_headersInFlight;
+    QHash<qint16, HeaderResult> m_headersAhead;
+
+    std::unique_ptr<PopHeaderCache> m_headerCache;
 };
