@@ -4,7 +4,9 @@
 
 namespace {
 
-QList<QByteArray> SplitLines(const QByteArray& raw) {
+// The lines of `raw` without their line ends; `nextOffsets` gets, for each
+// line, the offset just past its line end.
+QList<QByteArray> SplitLines(const QByteArray& raw, QList<qsizetype>* nextOffsets) {
     QList<QByteArray> lines;
     qsizetype start = 0;
     while (start < raw.size()) {
@@ -15,6 +17,7 @@ QList<QByteArray> SplitLines(const QByteArray& raw) {
         if (length > 0 && raw.at(start + length - 1) == '\r')
             --length;
         lines.append(raw.mid(start, length));
+        nextOffsets->append(std::min(end + 1, raw.size()));
         start = end + 1;
     }
     return lines;
@@ -50,29 +53,33 @@ QString Clean(QString text) {
     return text;
 }
 
-} // namespace
+struct RawField {
+    QByteArray name;
+    QByteArray value;
+};
 
-QList<HeaderField> MimeParseHeaderFields(const QByteArray& raw) {
-    QByteArray text = raw;
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text.remove(0, 3);
-    QList<QByteArray> lines = SplitLines(text);
+// Reads the header fields at the start of `raw`; `headerLength` gets the
+// number of bytes they take, the empty line after them included.
+QList<RawField> ScanHeader(const QByteArray& raw, qsizetype* headerLength) {
+    const qsizetype bom = raw.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    QList<qsizetype> nextOffsets;
+    const QList<QByteArray> lines = SplitLines(raw.mid(bom), &nextOffsets);
     qsizetype first = 0;
     if (!lines.isEmpty() && lines.first().startsWith("From "))
         first = 1;
+    *headerLength = first > 0 ? bom + nextOffsets.at(0) : bom;
 
-    struct RawField {
-        QByteArray name;
-        QByteArray value;
-    };
     QList<RawField> fields;
     for (qsizetype i = first; i < lines.size(); ++i) {
         const QByteArray& line = lines.at(i);
-        if (line.isEmpty())
+        if (line.isEmpty()) {
+            *headerLength = bom + nextOffsets.at(i);
             break;
+        }
         if (IsIndented(line)) {
             if (!fields.isEmpty())
                 fields.last().value.append(line); // unfolding removes only the line break
+            *headerLength = bom + nextOffsets.at(i);
             continue;
         }
         const qsizetype nameLength = FieldNameLength(line);
@@ -83,11 +90,20 @@ QList<HeaderField> MimeParseHeaderFields(const QByteArray& raw) {
                 break;
             fields.last().value.append(' ');
             fields.last().value.append(line);
+            *headerLength = bom + nextOffsets.at(i);
             continue;
         }
         fields.append({line.left(nameLength), line.mid(line.indexOf(':') + 1)});
+        *headerLength = bom + nextOffsets.at(i);
     }
+    return fields;
+}
 
+} // namespace
+
+QList<HeaderField> MimeParseHeaderFields(const QByteArray& raw) {
+    qsizetype headerLength = 0;
+    const QList<RawField> fields = ScanHeader(raw, &headerLength);
     QList<HeaderField> result;
     result.reserve(fields.size());
     for (const RawField& field : fields) {
@@ -98,15 +114,7 @@ QList<HeaderField> MimeParseHeaderFields(const QByteArray& raw) {
 }
 
 QByteArray MimeHeaderBlock(const QByteArray& rawMessage) {
-    qsizetype pos = 0;
-    while (pos < rawMessage.size()) {
-        const qsizetype end = rawMessage.indexOf('\n', pos);
-        if (end < 0)
-            return rawMessage;
-        const qsizetype length = end - pos;
-        if (length == 0 || (length == 1 && rawMessage.at(pos) == '\r'))
-            return rawMessage.left(end + 1);
-        pos = end + 1;
-    }
-    return rawMessage;
+    qsizetype headerLength = 0;
+    ScanHeader(rawMessage, &headerLength);
+    return rawMessage.left(headerLength);
 }

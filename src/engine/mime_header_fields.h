@@ -13,5 +13,7 @@
 // otherwise ends the header (a body that was not separated by an empty line).
 QList<HeaderField> MimeParseHeaderFields(const QByteArray& raw);
 
-// The header block of a raw message: everything before the first empty line.
+// The header block of a raw message as MimeParseHeaderFields reads it: up to
+// and including the first empty line, or up to the first body line when no
+// empty line separates them.
 QByteArray MimeHeaderBlock(const QByteArray& rawMessage);

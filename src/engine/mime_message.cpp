@@ -154,7 +154,7 @@ QString HeaderBlock(const QByteArray& raw) {
             }
         }
     }
-    return block + u'\n';
+    return block.isEmpty() ? block : block + u'\n';
 }
 
 QString ReadableText(const QByteArray& raw, int depth) {
@@ -170,6 +170,13 @@ QString ReadableText(const QByteArray& raw, int depth) {
     }
     QString body;
     RenderObject(g_mime_message_get_mime_part(message.get()), &body, depth);
+    if (body.trimmed().isEmpty()) {
+        // No readable part was found (a multipart whose boundary never
+        // occurs, a body that follows the header without an empty line):
+        // show the body as it came rather than nothing.
+        const QByteArray header = MimeHeaderBlock(raw);
+        body = NormalizeLineEnds(MimeBytesToText(raw.mid(header.size())));
+    }
     return text + body;
 }
 

@@ -328,6 +328,10 @@ void PopClient::Connect() {
 
     auto* socket = new QSslSocket(this);
     m_socket = socket;
+    connect(socket, &QSslSocket::connected, socket, [socket] {
+        // Commands are small and often sent back to back: do not hold them.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    });
     connect(socket, &QSslSocket::readyRead, this, &PopClient::OnReadyRead);
     connect(socket, &QSslSocket::disconnected, this, &PopClient::OnDisconnected);
     connect(socket, &QSslSocket::errorOccurred, this, &PopClient::OnSocketError);
