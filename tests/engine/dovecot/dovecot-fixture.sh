@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# A throw-away Dovecot POP3 server on 127.0.0.1 for Larkwatch's tests.
+#
+#   dovecot-fixture.sh start ENVFILE
+#       Makes a temporary folder (config, self-signed certificate, users,
+#       maildirs with a few generated messages), starts Dovecot on free high
+#       ports and writes what a test needs into ENVFILE as KEY='value' lines:
+#       DIR, PID, HOST, POP3_PORT, POP3S_PORT, CERT_FILE, CERT_SHA256, USERS,
+#       and per user PASSWORD_<user>, MAILDIR_<user>, MESSAGES_<user>.
+#       Dovecot must run as root. Otherwise ENVFILE gets SKIP='reason' and the
+#       tests skip, except under CI=true, where this is an error.
+#   dovecot-fixture.sh add-message ENVFILE USER FILE
+#       Delivers FILE (a whole message) into USER's maildir.
+#   dovecot-fixture.sh stop ENVFILE
+#       Stops the server by its PID and removes the temporary folder.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+action=${1:-}
+envfile=${2:-}
+[ -n "$action" ] && [ -n "$envfile" ] || {
+    echo "usage: $0 start|stop|add-message ENVFILE [USER FILE]" >&2
+    exit 2
+}
+
+# Users: name and password (the passwords hold characters that need care).
+users=(poptest alice bob)
+declare -A passwords=([poptest]='Se cr;et=1' [alice]='alice-pw' [bob]='b[o]b\pw')
+
+env_value() { # KEY -> value from ENVFILE
+    sed -n "s/^$1='\(.*\)'\$/\1/p" "$envfile" | head -n 1
+}
+
+deliver() { # MAILDIR FILE
+    local name
+    # Dovecot numbers new mail in name order: seconds, then microseconds.
+    name="$(date +%s.M%6N)P$$.larkwatch"
+    cp "$2" "$1/tmp/$name"
+    chown nobody:nogroup "$1/tmp/$name"
+    mv "$1/tmp/$name" "$1/new/$name"
+}
+
+make_message() { # USER N -> a message on stdout
+    local user=$1 n=$2
+    printf 'From: Test Sender %s <sender%s@example.org>\r\n' "$n" "$n"
+    printf 'To: %s@example.org\r\n' "$user"
+    case $n in
+    1) printf 'Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_M=C3=BCnchen?=\r\n' ;;
+    *) printf 'Subject: Test message %s for %s\r\n' "$n" "$user" ;;
+    esac
+    printf 'Date: Mon, 18 Mar 2024 10:%02d:00 +0100\r\n' "$n"
+    printf 'Message-ID: <%s.%s@larkwatch.test>\r\n' "$n" "$user"
+    printf 'MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n'
+    printf 'Body line of message %s.\r\n' "$n"
+    printf '.a line that starts with a dot\r\n.\r\nlast line\r\n'
+}
+
+pick_port() {
+    local port
+    while :; do
+        port=$((20000 + RANDOM % 40000))
+        if ! (ss -ltn 2>/dev/null || true) | grep -q ":$port "; then
+            echo "$port"
+            return
+        fi
+    done
+}
+
+start() {
+    mkdir -p "$(dirname "$envfile")"
+    : >"$envfile"
+    local reason=""
+    if [ "$(id -u)" -ne 0 ]; then
+        reason="Dovecot must run as root; run the tests as root to include the real-server test"
+    elif ! [ -x /usr/sbin/dovecot ] || ! [ -x /usr/lib/dovecot/pop3 ]; then
+        reason="Dovecot is not installed (packages dovecot-core and dovecot-pop3d)"
+    elif ! command -v openssl >/dev/null; then
+        reason="openssl is not installed"
+    fi
+    if [ -n "$reason" ]; then
+        if [ "${CI:-}" = "true" ]; then
+            echo "error: $reason" >&2
+            exit 1
+        fi
+        echo "SKIP='$reason'" >"$envfile"
+        echo "skipping the Dovecot server: $reason"
+        return 0
+    fi
+
+    local dir
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/larkwatch-dovecot.XXXXXX")
+    chmod 755 "$dir"
+    mkdir -p "$dir/run" "$dir/state" "$dir/mail"
+
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost \
+        -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+        -keyout "$dir/key.pem" -out "$dir/cert.pem" 2>/dev/null
+    chmod 600 "$dir/key.pem"
+    local fingerprint
+    fingerprint=$(openssl x509 -in "$dir/cert.pem" -noout -fingerprint -sha256 | sed 's/^.*=//')
+
+    : >"$dir/users"
+    for user in "${users[@]}"; do
+        printf '%s:{PLAIN}%s::::::\n' "$user" "${passwords[$user]}" >>"$dir/users"
+    done
+    chgrp dovecot "$dir/users"
+    chmod 640 "$dir/users"
+
+    for user in "${users[@]}"; do
+        local maildir="$dir/mail/$user/Maildir"
+        mkdir -p "$maildir/cur" "$maildir/new" "$maildir/tmp"
+        chown -R nobody:nogroup "$dir/mail/$user"
+        for n in 1 2 3 4 5; do
+            make_message "$user" "$n" >"$dir/message.tmp"
+            deliver "$maildir" "$dir/message.tmp"
+        done
+    done
+    rm -f "$dir/message.tmp"
+
+    local attempt pop3 pop3s started=""
+    for attempt in 1 2 3 4 5 6 7 8; do
+        pop3=$(pick_port)
+        pop3s=$(pick_port)
+        [ "$pop3" != "$pop3s" ] || continue
+        sed -e "s|@DIR@|$dir|g" -e "s|@INSTANCE@|$(basename "$dir")|g" \
+            -e "s|@POP3_PORT@|$pop3|g" -e "s|@POP3S_PORT@|$pop3s|g" \
+            "$here/dovecot.conf.in" >"$dir/dovecot.conf"
+        if /usr/sbin/dovecot -c "$dir/dovecot.conf" 2>>"$dir/start.log"; then
+            started=yes
+            break
+        fi
+    done
+    if [ -z "$started" ]; then
+        echo "error: Dovecot did not start" >&2
+        cat "$dir/start.log" "$dir/dovecot.log" 2>/dev/null >&2 || true
+        exit 1
+    fi
+
+    # Wait for the PID file and both listeners.
+    local pid="" i
+    for i in $(seq 1 100); do
+        if [ -s "$dir/run/master.pid" ]; then
+            pid=$(cat "$dir/run/master.pid")
+            if (exec 3<>"/dev/tcp/127.0.0.1/$pop3") 2>/dev/null &&
+                (exec 3<>"/dev/tcp/127.0.0.1/$pop3s") 2>/dev/null; then
+                break
+            fi
+        fi
+        sleep 0.1
+    done
+    [ -n "$pid" ] || {
+        echo "error: Dovecot wrote no PID file" >&2
+        cat "$dir/dovecot.log" >&2 || true
+        exit 1
+    }
+
+    {
+        echo "DIR='$dir'"
+        echo "PID='$pid'"
+        echo "HOST='127.0.0.1'"
+        echo "POP3_PORT='$pop3'"
+        echo "POP3S_PORT='$pop3s'"
+        echo "CERT_FILE='$dir/cert.pem'"
+        echo "CERT_SHA256='$fingerprint'"
+        echo "USERS='${users[*]}'"
+        for user in "${users[@]}"; do
+            echo "PASSWORD_$user='${passwords[$user]}'"
+            echo "MAILDIR_$user='$dir/mail/$user/Maildir'"
+            echo "MESSAGES_$user='5'"
+        done
+    } >"$envfile"
+    echo "Dovecot $pid on 127.0.0.1:$pop3 (POP3, STLS) and :$pop3s (TLS) in $dir"
+}
+
+stop() {
+    [ -f "$envfile" ] || return 0
+    local pid dir
+    pid=$(env_value PID)
+    dir=$(env_value DIR)
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill -TERM "$pid"
+        for _ in $(seq 1 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
+    fi
+    case "$dir" in
+    */larkwatch-dovecot.*) rm -rf "$dir" ;;
+    esac
+    rm -f "$envfile"
+}
+
+add_message() {
+    local user=${3:-} file=${4:-} maildir
+    [ -n "$user" ] && [ -f "$file" ] || {
+        echo "usage: $0 add-message ENVFILE USER FILE" >&2
+        exit 2
+    }
+    maildir=$(env_value "MAILDIR_$user")
+    [ -n "$maildir" ] || {
+        echo "error: no maildir for user $user" >&2
+        exit 1
+    }
+    deliver "$maildir" "$file"
+}
+
+case "$action" in
+start) start ;;
+stop) stop ;;
+add-message) add_message "$@" ;;
+*)
+    echo "usage: $0 start|stop|add-message ENVFILE [USER FILE]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,174 @@
+#include "engine/pop_client.h"
+
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+// The POP client against a real Dovecot started by the "dovecot" test
+// fixture (tests/engine/dovecot/dovecot-fixture.sh), in all three security
+// modes.
+class TestPopDovecot : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void wholeSession_data();
+    void wholeSession();
+    void untrustedCertificateFails();
+    void wrongPasswordIsRefused();
+
+private:
+    bool Run(const std::function<void()>& call);
+    void Prepare(const QString& security);
+    QString Value(const QString& key) const { return m_env.value(key); }
+
+    QHash<QString, QString> m_env;
+    PopClient m_client;
+    QList<qint32> m_sizes;
+    QList<PopDocument> m_documents;
+    int m_deletes = 0;
+};
+
+bool TestPopDovecot::Run(const std::function<void()>& call) {
+    call();
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(10000);
+    while (m_client.Busy() && guard.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return !m_client.Busy();
+}
+
+void TestPopDovecot::initTestCase() {
+    const QString path = qEnvironmentVariable("LARKWATCH_DOVECOT_ENV");
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text),
+             qPrintable("no Dovecot fixture file at " + path));
+    static const QRegularExpression line(QStringLiteral("^([A-Za-z0-9_]+)='(.*)'$"));
+    for (const QString& text : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch())
+            m_env.insert(match.captured(1), match.captured(2));
+    }
+    if (m_env.contains(QStringLiteral("SKIP")) &&
+        qEnvironmentVariable("CI") == QLatin1String("true"))
+        QFAIL(qPrintable("CI must run the Dovecot test: " + m_env.value(QStringLiteral("SKIP"))));
+    if (m_env.contains(QStringLiteral("SKIP")))
+        QSKIP(qPrintable(m_env.value(QStringLiteral("SKIP"))));
+    QVERIFY2(m_env.contains(QStringLiteral("POP3_PORT")), "the fixture file names no port");
+
+    connect(&m_client, &PopClient::MessageSize, this, [this](qint32 size) { m_sizes << size; });
+    connect(&m_client, &PopClient::DocOutput, this,
+            [this](const PopDocument& document) { m_documents << document; });
+    connect(&m_client, &PopClient::Delete, this, [this] { ++m_deletes; });
+    m_client.ConnectTimeoutMs = 5000;
+    m_client.CommandTimeoutMs = 5000;
+}
+
+void TestPopDovecot::Prepare(const QString& security) {
+    m_client.ServerHost = Value(QStringLiteral("HOST"));
+    m_client.ServerPort = Value(security == QLatin1String("TLS") ? QStringLiteral("POP3S_PORT")
+                                                                 : QStringLiteral("POP3_PORT"))
+                              .toInt();
+    m_client.UserName = QStringLiteral("poptest");
+    m_client.UserPassword = Value(QStringLiteral("PASSWORD_poptest"));
+    m_client.Security = security;
+    m_client.CertSHA256 =
+        security == QLatin1String("None") ? QString() : Value(QStringLiteral("CERT_SHA256"));
+    m_sizes.clear();
+    m_documents.clear();
+    m_deletes = 0;
+}
+
+void TestPopDovecot::wholeSession_data() {
+    QTest::addColumn<QString>("security");
+    QTest::newRow("None") << "None";
+    QTest::newRow("STARTTLS") << "STARTTLS";
+    QTest::newRow("TLS") << "TLS";
+}
+
+void TestPopDovecot::wholeSession() {
+    QFETCH(QString, security);
+    Prepare(security);
+
+    QVERIFY(Run([this] { m_client.Connect(); }));
+    QVERIFY2(m_client.LogonState() == PopClient::Connected, qPrintable(m_client.LastError()));
+    QCOMPARE(m_client.ConnectionState(), PopClient::ConnectionIdle);
+    if (security != QLatin1String("None"))
+        QCOMPARE(m_client.PeerCertificateSHA256(), Value(QStringLiteral("CERT_SHA256")));
+    QVERIFY(Run([this] { m_client.Authenticate(); }));
+    QVERIFY2(m_client.LogonState() == PopClient::LoggedOn, qPrintable(m_client.LastError()));
+    const qint16 count = m_client.MessageCount();
+    QVERIFY(count >= 3); // five delivered; each mode deletes one
+
+    for (qint16 i = 1; i <= count; ++i) {
+        QVERIFY(Run([&] { m_client.RequestMessageSize(i); }));
+        QVERIFY(Run([&] { m_client.RetrieveHeaders(i); }));
+        QCOMPARE(m_documents.last().State, PopDocument::HeadersReady);
+    }
+    QCOMPARE(m_sizes.size(), int(count));
+    for (qint32 size : std::as_const(m_sizes))
+        QVERIFY(size > 200);
+    // The message with the encoded Subject, wherever the server numbered it.
+    qint16 encoded = 0;
+    for (qint16 i = 1; i <= count; ++i) {
+        for (const HeaderField& field : m_documents.at(i - 1).Headers) {
+            if (field.Name == QLatin1String("Subject") &&
+                field.Value == QStringLiteral("Grüße aus München"))
+                encoded = i;
+        }
+    }
+    QVERIFY(encoded > 0);
+
+    m_documents.clear();
+    QVERIFY(Run([&] { m_client.RetrieveMessage(encoded); }));
+    QCOMPARE(m_documents.first().State, PopDocument::HeadersReady);
+    QString text;
+    for (const PopDocument& document : std::as_const(m_documents))
+        text += document.GetData();
+    QVERIFY2(text.contains(QStringLiteral("Subject: Grüße aus München\n")), qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral(
+                 "Body line of message 1.\n.a line that starts with a dot\n.\nlast line\n")),
+             qPrintable(text));
+
+    QVERIFY(Run([&] { m_client.DeleteMessage(encoded == count ? 1 : count); }));
+    QCOMPARE(m_deletes, 1);
+    QVERIFY(Run([this] { m_client.Quit(); }));
+    QCOMPARE(m_client.LogonState(), PopClient::NotConnected);
+    QCOMPARE(m_client.ConnectionState(), PopClient::ConnectionClosed);
+
+    // The deletion took effect at QUIT.
+    QVERIFY(Run([this] { m_client.Connect(); }));
+    QVERIFY(Run([this] { m_client.Authenticate(); }));
+    QCOMPARE(m_client.MessageCount(), qint16(count - 1));
+    QVERIFY(Run([this] { m_client.Quit(); }));
+    QCOMPARE(m_client.ConnectionState(), PopClient::ConnectionClosed);
+}
+
+void TestPopDovecot::untrustedCertificateFails() {
+    Prepare(QStringLiteral("TLS"));
+    m_client.CertSHA256.clear();
+    QVERIFY(Run([this] { m_client.Connect(); }));
+    QCOMPARE(m_client.LogonState(), PopClient::NotConnected);
+    QCOMPARE(m_client.ConnectionState(), PopClient::ConnectionClosed);
+    QCOMPARE(m_client.LastError(), QStringLiteral("Certificate not trusted (SHA-256 %1)")
+                                       .arg(Value(QStringLiteral("CERT_SHA256"))));
+}
+
+void TestPopDovecot::wrongPasswordIsRefused() {
+    Prepare(QStringLiteral("None"));
+    m_client.UserPassword = QStringLiteral("wrong");
+    QVERIFY(Run([this] { m_client.Connect(); }));
+    QCOMPARE(m_client.LogonState(), PopClient::Connected);
+    QVERIFY(Run([this] { m_client.Authenticate(); }));
+    QCOMPARE(m_client.LogonState(), PopClient::NotConnected);
+    QCOMPARE(m_client.ConnectionState(), PopClient::ConnectionClosed);
+    QVERIFY2(m_client.LastError().startsWith(QStringLiteral("Login refused: ")),
+             qPrintable(m_client.LastError()));
+}
+
+QTEST_GUILESS_MAIN(TestPopDovecot)
+#include "test_pop_dovecot.moc"
