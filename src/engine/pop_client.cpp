@@ -320,6 +320,11 @@ void PopClient::Connect() {
         Complete();
         return;
     }
+    if (ServerPort < 1 || ServerPort > 65535) {
+        m_lastError = QStringLiteral("Invalid port %1").arg(ServerPort);
+        Complete();
+        return;
+    }
     if (m_mode != Mode::None && !QSslSocket::supportsSsl()) {
         m_lastError = QStringLiteral("TLS is not available");
         Complete();
@@ -433,6 +438,14 @@ void PopClient::StartLogon() {
     }
     const QByteArray user = UserName.toUtf8();
     const QByteArray password = UserPassword.toUtf8();
+    for (const QByteArray& credential : {user, password}) {
+        // A line break would end the command early and send the rest as a
+        // command of its own.
+        if (credential.contains('\r') || credential.contains('\n') || credential.contains('\0')) {
+            FailConnection(QStringLiteral("User name or password contains a line break"));
+            return;
+        }
+    }
     auto onReply = [this](const PopReply& reply) { OnLogonReply(reply); };
 
     if (encrypted && m_capaKnown && !m_capabilities.contains("USER") &&

@@ -133,6 +133,7 @@ private Q_SLOTS:
     void stlsWithInjectedBytesFails();
     void cancelDropsWithoutDeleting();
     void callsWhenNotLoggedOnFail();
+    void refusesLineBreaksInCredentials();
 };
 
 void TestPopClient::wholeSessionWithoutSpeedUps() {
@@ -694,6 +695,17 @@ void TestPopClient::callsWhenNotLoggedOnFail() {
     QVERIFY(h.Run([&] { h.Client.Quit(); }));
     QVERIFY(h.Closed());
     QCOMPARE(h.EventsInsideCalls, 0);
+}
+
+void TestPopClient::refusesLineBreaksInCredentials() {
+    PopHarness h;
+    h.Server.AddMessage(MakeMessage(1, "Keep me"));
+    h.Client.UserPassword = QStringLiteral("secret\r\nDELE 1");
+    QVERIFY(h.Run([&] { h.Client.Connect(); }));
+    QVERIFY(h.Run([&] { h.Client.Authenticate(); }));
+    QVERIFY(h.Closed());
+    QCOMPARE(h.Client.LastError(), QStringLiteral("User name or password contains a line break"));
+    QCOMPARE(h.LastSession(), QStringList{"CAPA"});
 }
 
 QTEST_GUILESS_MAIN(TestPopClient)
