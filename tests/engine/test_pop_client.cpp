@@ -46,7 +46,7 @@ public:
         Client.UserName = QStringLiteral("ann");
         Client.UserPassword = QStringLiteral("secret");
         Client.ConnectTimeoutMs = 2000;
-        Client.CommandTimeoutMs = 300;
+        Client.CommandTimeoutMs = 2000; // tests that wait for a time-out shorten it
         QObject::connect(&Client, &PopClient::MessageSize, [this](qint32 size) {
             CountIfInsideCall();
             Sizes << size;
@@ -278,6 +278,7 @@ void TestPopClient::connectFailures() {
     QFETCH(QString, fault);
     PopHarness h;
     h.Client.ConnectTimeoutMs = 300;
+    h.Client.CommandTimeoutMs = 300;
     if (fault == QLatin1String("refused"))
         h.Client.ServerPort = FakePop3Server::ClosedPort();
     h.Server.DropAfterGreeting = fault == QLatin1String("drop");
@@ -357,6 +358,8 @@ void TestPopClient::faultsAfterConnect() {
      : knob == QLatin1String("drop")    ? h.Server.DropMidReplyOn
      : knob == QLatin1String("garbage") ? h.Server.GarbageStatusOn
                                         : h.Server.OversizedLineOn) = command;
+    if (knob == QLatin1String("silent"))
+        h.Client.CommandTimeoutMs = 300;
 
     const QStringList steps = {"connect", "logon", "size", "headers", "message", "delete"};
     for (const QString& current : steps) {
