@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 class TestMailLog : public QObject {
     Q_OBJECT
@@ -14,6 +16,7 @@ private Q_SLOTS:
     void createsAMissingLogFolder();
     void unopenableLogKeepsTheReason_data();
     void unopenableLogKeepsTheReason();
+    void failedWriteStopsWritingWithTheReason();
 };
 
 static QByteArray readAll(const QString& path) {
@@ -155,6 +158,33 @@ void TestMailLog::unopenableLogKeepsTheReason() {
     log.WriteEntry("Subject : x\r\n"); // a no-op, the check goes on
     log.Close();
     QCOMPARE(QFileInfo(t.Dir.filePath("plain-file")).size(), qint64(0));
+}
+
+// A write the disk refuses midway (the file size limit holds even for root)
+// ends the writing for this check and keeps the reason.
+void TestMailLog::failedWriteStopsWritingWithTheReason() {
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    MailLog log;
+    QVERIFY(log.Open(options, "Work"));
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    log.WriteEntry("Subject : " + QString(200, 'x') + "\r\n");
+    log.WriteEntry("Subject : second\r\n");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!log.IsOpen());
+    QVERIFY2(log.ErrorText().startsWith("Mail log not written: "), qPrintable(log.ErrorText()));
+    log.WriteEntry("Subject : third\r\n"); // still a no-op
+    log.Close();
+    QCOMPARE(QFileInfo(MailLogFilePath(options, "Work")).size(), qint64(100));
 }
 
 QTEST_GUILESS_MAIN(TestMailLog)
