@@ -4,30 +4,39 @@
 #include <QString>
 #include <QStringList>
 
-// An ordered list of message identities with constant-time membership. The
-// order is kept so the oldest entries can be trimmed first.
+// An ordered list of message headers with constant-time membership by message
+// identity. The header texts are kept (the seen list is written to the
+// history file as texts); the identities decide membership. The order is kept
+// so the oldest entries can be trimmed first.
 class HeaderList {
 public:
-    bool Contains(const QString& identity) const { return m_set.contains(identity); }
-    void Append(const QString& identity) {
-        m_items.append(identity);
-        m_set.insert(identity);
+    bool Contains(const QString& identity) const { return m_identitySet.contains(identity); }
+    void Append(const QString& identity, const QString& headerText) {
+        m_identities.append(identity);
+        m_texts.append(headerText);
+        m_identitySet.insert(identity);
     }
     // Keeps only the last `count` entries.
     void KeepLast(qsizetype count) {
-        if (m_items.size() <= count)
+        if (m_texts.size() <= count)
             return;
-        m_items.erase(m_items.begin(), m_items.end() - count);
-        m_set = QSet<QString>(m_items.begin(), m_items.end());
+        const qsizetype drop = m_texts.size() - count;
+        m_identities.remove(0, drop);
+        m_texts.remove(0, drop);
+        m_identitySet = QSet<QString>(m_identities.begin(), m_identities.end());
     }
     void Clear() {
-        m_items.clear();
-        m_set.clear();
+        m_identities.clear();
+        m_texts.clear();
+        m_identitySet.clear();
     }
-    qsizetype Size() const { return m_items.size(); }
-    const QStringList& Items() const { return m_items; }
+    qsizetype Size() const { return m_texts.size(); }
+    // Header texts and their identities, oldest first, position by position.
+    const QStringList& Texts() const { return m_texts; }
+    const QStringList& Identities() const { return m_identities; }
 
 private:
-    QStringList m_items;
-    QSet<QString> m_set;
+    QStringList m_identities;
+    QStringList m_texts;
+    QSet<QString> m_identitySet;
 };

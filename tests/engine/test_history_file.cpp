@@ -1,0 +1,182 @@
+#include "engine/history_file.h"
+#include "engine/seen_messages.h"
+#include "support/temp_state.h"
+
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+class TestHistoryFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void writesTheDesignedFormat();
+    void roundTripAcrossARestart();
+    void decodeDamaged_data();
+    void decodeDamaged();
+    void leavesOutEntriesTooLongForTheLengthField();
+    void missingFileGivesAnEmptyList();
+    void emptyListLeavesNoFile();
+    void createsTheDataFolder();
+    void failedWriteKeepsTheOldFile();
+    void unwritableDataFolderIsReported();
+};
+
+static QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+static void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void TestHistoryFile::writesTheDesignedFormat() {
+    // Lengths count UTF-8 bytes: "é" is two.
+    QCOMPARE(EncodeHistory({"ab", QString::fromUtf8("\xc3\xa9")}),
+             QByteArray("    2    2ab    2\xc3\xa9"));
+    const QStringList twelve(12, "x");
+    QVERIFY(EncodeHistory(twelve).startsWith("   12    1x    1x"));
+    QCOMPARE(EncodeHistory({}), QByteArray("    0"));
+}
+
+void TestHistoryFile::roundTripAcrossARestart() {
+    TempState t;
+    const QStringList texts = {
+        "Subject : Grüße aus Köln\r\nFrom : Jürgen <j@example.de>\r\nMessage-Id : <1@x>\r\n",
+        "Subject : 日本語の件名\r\nFrom : 山田\r\n", // no Message-Id
+        "Subject : plain\r\nMessage-Id : <3@x>\r\n"};
+    for (const QString& h : texts)
+        AppendHeader(t.State->SeenHeaders, h);
+    QVERIFY(SaveHistory(*t.State));
+
+    auto restarted = t.Reopen();
+    AppendHeader(restarted->SeenHeaders, "Subject : stale\r\n"); // replaced by the load
+    LoadHistory(*restarted);
+    QCOMPARE(restarted->SeenHeaders.Texts(), texts);
+    QCOMPARE(restarted->SeenHeaders.Identities(), t.State->SeenHeaders.Identities());
+    for (const QString& h : texts)
+        QVERIFY(IsSeenHeader(*restarted, h));
+    QVERIFY(!IsSeenHeader(*restarted, "Subject : stale\r\n"));
+}
+
+void TestHistoryFile::decodeDamaged_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("count field cut short") << QByteArray("  2") << QStringList();
+    QTest::newRow("blank count") << QByteArray("         1a") << QStringList();
+    QTest::newRow("count 0") << QByteArray("    0    1a") << QStringList();
+    QTest::newRow("count not a number") << QByteArray("  x 2    1a    1b") << QStringList();
+    QTest::newRow("negative count") << QByteArray("   -1    1a") << QStringList();
+    QTest::newRow("whole file") << QByteArray("    2    1a    2bc") << QStringList{"a", "bc"};
+    QTest::newRow("bytes after the last entry ignored")
+        << QByteArray("    1    1agarbage") << QStringList{"a"};
+    QTest::newRow("fewer entries than counted")
+        << QByteArray("    3    1a    2bc") << QStringList{"a", "bc"};
+    QTest::newRow("last entry cut short") << QByteArray("    2    1a    5bc") << QStringList{"a"};
+    QTest::newRow("length field cut short") << QByteArray("    2    1a  ") << QStringList{"a"};
+    QTest::newRow("length not a number")
+        << QByteArray("    3    1a  zz1b    1c") << QStringList{"a"};
+    QTest::newRow("negative length") << QByteArray("    2    1a   -1b") << QStringList{"a"};
+}
+
+void TestHistoryFile::decodeDamaged() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, entries);
+    QCOMPARE(DecodeHistory(bytes), entries);
+
+    // Loading a damaged file is just as safe and keeps what it could read.
+    TempState t;
+    QVERIFY(QDir().mkpath(t.State->Paths.DataFolder));
+    writeFile(HistoryFilePath(*t.State), bytes);
+    LoadHistory(*t.State);
+    QCOMPARE(t.State->SeenHeaders.Texts(), entries);
+}
+
+void TestHistoryFile::leavesOutEntriesTooLongForTheLengthField() {
+    TempState t;
+    const QString longest(99999, 'a');
+    const QString tooLong = QString(99998, 'b') + QString::fromUtf8("\xc3\xa9"); // 100000 bytes
+    AppendHeader(t.State->SeenHeaders, "Subject : first\r\n");
+    AppendHeader(t.State->SeenHeaders, tooLong);
+    AppendHeader(t.State->SeenHeaders, longest);
+    QVERIFY(SaveHistory(*t.State));
+    auto restarted = t.Reopen();
+    LoadHistory(*restarted);
+    QCOMPARE(restarted->SeenHeaders.Texts(), (QStringList{"Subject : first\r\n", longest}));
+}
+
+void TestHistoryFile::missingFileGivesAnEmptyList() {
+    TempState t;
+    AppendHeader(t.State->SeenHeaders, "Subject : x\r\n");
+    LoadHistory(*t.State);
+    QCOMPARE(t.State->SeenHeaders.Size(), qsizetype(0));
+}
+
+void TestHistoryFile::emptyListLeavesNoFile() {
+    TempState t;
+    AppendHeader(t.State->SeenHeaders, "Subject : x\r\n");
+    QVERIFY(SaveHistory(*t.State));
+    QVERIFY(QFileInfo::exists(HistoryFilePath(*t.State)));
+    t.State->SeenHeaders.Clear();
+    QVERIFY(SaveHistory(*t.State));
+    QVERIFY(!QFileInfo::exists(HistoryFilePath(*t.State)));
+    QVERIFY(SaveHistory(*t.State)); // and nothing to remove is fine
+}
+
+void TestHistoryFile::createsTheDataFolder() {
+    TempState t;
+    QVERIFY(!QFileInfo::exists(t.State->Paths.DataFolder));
+    AppendHeader(t.State->SeenHeaders, "Subject : x\r\n");
+    QVERIFY(SaveHistory(*t.State));
+    QCOMPARE(readAll(HistoryFilePath(*t.State)), QByteArray("    1   13Subject : x\r\n"));
+}
+
+// A write that fails midway (here: the file size limit, which holds even for
+// root) leaves the old history file as it was.
+void TestHistoryFile::failedWriteKeepsTheOldFile() {
+    TempState t;
+    AppendHeader(t.State->SeenHeaders, "Subject : old\r\n");
+    QVERIFY(SaveHistory(*t.State));
+    const QByteArray old = readAll(HistoryFilePath(*t.State));
+
+    for (int n = 0; n < 100; ++n)
+        AppendHeader(t.State->SeenHeaders, QString("Subject : %1\r\n").arg(n).repeated(10));
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString reason;
+    const bool saved_ok = SaveHistory(*t.State, &reason);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!saved_ok);
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(readAll(HistoryFilePath(*t.State)), old);
+    // No half-written file was left beside it.
+    QCOMPARE(QDir(t.State->Paths.DataFolder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"log.tmp"});
+}
+
+void TestHistoryFile::unwritableDataFolderIsReported() {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("plain-file"), "x");
+    AppState state(StatePaths{dir.filePath("config/Larkwatch.ini"),
+                              dir.filePath("plain-file/data/Larkwatch/")});
+    AppendHeader(state.SeenHeaders, "Subject : x\r\n");
+    QString reason;
+    QVERIFY(!SaveHistory(state, &reason));
+    QVERIFY2(reason.contains("plain-file/data"), qPrintable(reason));
+    LoadHistory(state); // and loading from there is simply empty
+    QCOMPARE(state.SeenHeaders.Size(), qsizetype(0));
+}
+
+QTEST_GUILESS_MAIN(TestHistoryFile)
+#include "test_history_file.moc"

@@ -1,0 +1,191 @@
+#include "engine/mail_log.h"
+#include "support/temp_state.h"
+
+#include <QDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+class TestMailLog : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fileName_data();
+    void fileName();
+    void appendsEntriesAsUtf8WithCrLf();
+    void disabledLogTouchesNothing();
+    void createsAMissingLogFolder();
+    void unopenableLogKeepsTheReason_data();
+    void unopenableLogKeepsTheReason();
+    void failedWriteStopsWritingWithTheReason();
+};
+
+static QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestMailLog::fileName_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("allInOne");
+    QTest::addColumn<QString>("fileName");
+
+    QTest::newRow("per account") << "Work" << false << "Work.doc";
+    QTest::newRow("master file") << "Work" << true << "Master.doc";
+    QTest::newRow("non-ASCII title kept") << "Büro München" << false << "Büro München.doc";
+    QTest::newRow("parent folder") << "../x" << false << ".._x.doc";
+    QTest::newRow("slash") << "a/b" << false << "a_b.doc";
+    QTest::newRow("absolute path") << "/etc/passwd" << false << "_etc_passwd.doc";
+    QTest::newRow("dot") << "." << false << "_.doc";
+    QTest::newRow("dot dot") << ".." << false << "__.doc";
+    QTest::newRow("control characters")
+        << QString("a\tb\nc") + QChar(0x7f) + QChar(0x1b) << false << "a_b_c__.doc";
+    QTest::newRow("NUL") << QString("a") + QChar(0) + "b" << false << "a_b.doc";
+}
+
+// The name is as expected and the file it makes lies in the log folder.
+void TestMailLog::fileName() {
+    QFETCH(QString, title);
+    QFETCH(bool, allInOne);
+    QFETCH(QString, fileName);
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    options.LogAllInOne = allInOne;
+    const QString folder = options.LogFilesPath;
+    QVERIFY(folder.endsWith('/'));
+    QCOMPARE(MailLogFilePath(options, title), folder + fileName);
+
+    MailLog log;
+    QVERIFY2(log.Open(options, title), qPrintable(log.ErrorText()));
+    log.WriteEntry("Subject : x\r\n");
+    log.Close();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{fileName});
+    // Nothing else appeared beside the log folder.
+    QCOMPARE(QDir(folder + "..").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"Logs"});
+}
+
+void TestMailLog::appendsEntriesAsUtf8WithCrLf() {
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    options.LogAllInOne = false;
+    options.LogFilesPath.chop(1); // a typed path without the final slash
+    const QString first = "Subject : Grüße\r\nFrom : Ann\r\n";
+    const QString second = "Subject : two\r\nFrom : Bob"; // no final line end
+
+    MailLog log;
+    QVERIFY(log.Open(options, "Home"));
+    QVERIFY(log.IsOpen());
+    log.WriteEntry(first);
+    log.Close();
+    QVERIFY(!log.IsOpen());
+    QVERIFY(log.Open(options, "Home")); // a later check appends
+    log.WriteEntry(second);
+    log.Close();
+    QVERIFY(log.ErrorText().isEmpty());
+
+    const QByteArray expected = "[Begin Header]\r\n"
+                                "Subject : Gr\xc3\xbc\xc3\x9f"
+                                "e\r\nFrom : Ann\r\n"
+                                "[End Header]\r\n"
+                                "[Begin Header]\r\n"
+                                "Subject : two\r\nFrom : Bob\r\n"
+                                "[End Header]\r\n";
+    QCOMPARE(readAll(options.LogFilesPath + "/Home.doc"), expected);
+
+    options.LogAllInOne = true;
+    QVERIFY(log.Open(options, "Home"));
+    log.WriteEntry(first);
+    log.Close();
+    QVERIFY(readAll(options.LogFilesPath + "/Master.doc").startsWith("[Begin Header]\r\nSubject"));
+}
+
+void TestMailLog::disabledLogTouchesNothing() {
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    QVERIFY(options.LogDisabled); // off until the user turns it on
+    MailLog log;
+    QVERIFY(!log.Open(options, "Work"));
+    QVERIFY(!log.IsOpen());
+    QVERIFY(log.ErrorText().isEmpty());
+    log.WriteEntry("Subject : x\r\n");
+    log.Close();
+    QVERIFY(!QFileInfo::exists(options.LogFilesPath));
+}
+
+void TestMailLog::createsAMissingLogFolder() {
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    options.LogFilesPath = t.Dir.path() + "/deep/er/logs/";
+    MailLog log;
+    QVERIFY2(log.Open(options, "Work"), qPrintable(log.ErrorText()));
+    log.WriteEntry("Subject : x\r\n");
+    log.Close();
+    QVERIFY(QFileInfo::exists(options.LogFilesPath + "Master.doc"));
+}
+
+void TestMailLog::unopenableLogKeepsTheReason_data() {
+    QTest::addColumn<QString>("logFolder"); // under the temporary folder
+    QTest::addColumn<QString>("reasonNames");
+    // A regular file where a folder should be works even for root.
+    QTest::newRow("folder under a regular file") << "plain-file/logs/"
+                                                 << "plain-file/logs";
+    QTest::newRow("folder is a regular file") << "plain-file/"
+                                              << "plain-file";
+    QTest::newRow("log file is a folder") << "logs/"
+                                          << "Master.doc";
+}
+
+void TestMailLog::unopenableLogKeepsTheReason() {
+    QFETCH(QString, logFolder);
+    QFETCH(QString, reasonNames);
+    TempState t;
+    QFile plain(t.Dir.filePath("plain-file"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(QDir(t.Dir.path()).mkpath("logs/Master.doc"));
+
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    options.LogFilesPath = t.Dir.filePath(logFolder);
+    MailLog log;
+    QVERIFY(!log.Open(options, "Work"));
+    QVERIFY(!log.IsOpen());
+    QVERIFY2(log.ErrorText().startsWith("Mail log not written: "), qPrintable(log.ErrorText()));
+    QVERIFY2(log.ErrorText().contains(reasonNames), qPrintable(log.ErrorText()));
+    log.WriteEntry("Subject : x\r\n"); // a no-op, the check goes on
+    log.Close();
+    QCOMPARE(QFileInfo(t.Dir.filePath("plain-file")).size(), qint64(0));
+}
+
+// A write the disk refuses midway (the file size limit holds even for root)
+// ends the writing for this check and keeps the reason.
+void TestMailLog::failedWriteStopsWritingWithTheReason() {
+    TempState t;
+    GeneralOptions options = t.State->AppSettings;
+    options.LogDisabled = false;
+    MailLog log;
+    QVERIFY(log.Open(options, "Work"));
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    log.WriteEntry("Subject : " + QString(200, 'x') + "\r\n");
+    log.WriteEntry("Subject : second\r\n");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!log.IsOpen());
+    QVERIFY2(log.ErrorText().startsWith("Mail log not written: "), qPrintable(log.ErrorText()));
+    log.WriteEntry("Subject : third\r\n"); // still a no-op
+    log.Close();
+    QCOMPARE(QFileInfo(MailLogFilePath(options, "Work")).size(), qint64(100));
+}
+
+QTEST_GUILESS_MAIN(TestMailLog)
+#include "test_mail_log.moc"
