@@ -83,9 +83,8 @@ QAction* MainMenus::Action(const QString& objectName) const {
 
 void MainMenus::SetTopMenusEnabled(bool enabled) {
     for (QMenu* menu : m_menus) {
+        // Greys the menu in the bar and keeps its items' shortcuts from firing.
         menu->menuAction()->setEnabled(enabled);
-        // The menu widget carries the items' shortcuts: a disabled widget
-        // keeps them from firing while the menu is greyed.
         menu->setEnabled(enabled);
     }
 }
