@@ -74,7 +74,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     });
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::OnSessionEnding);
+        connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::CloseForSessionEnd);
         connect(app, &QCoreApplication::aboutToQuit, this, [this] {
             // Quitting without the window being closed (the session manager,
             // or any other quit): do the shut-down work without asking.
@@ -147,9 +147,13 @@ void MainWindow::Form_Resize() {
         m_tag = (windowState() & Qt::WindowMaximized) ? QStringLiteral("2") : QStringLiteral("0");
     } else {
         // Off the task bar into the tray, but only where a tray exists to
-        // bring the window back from.
+        // bring the window back from. Hidden once the minimise has finished:
+        // showMinimized() shows the window again after this state change.
         if (m_state.AppSettings.RunInTray && TrayAvailable())
-            hide();
+            QTimer::singleShot(0, this, [this] {
+                if (IsMinimized() && m_state.AppSettings.RunInTray)
+                    hide();
+            });
         if (Hooks.MarkAllRead)
             Hooks.MarkAllRead();
     }
@@ -255,7 +259,7 @@ void MainWindow::Unload() {
     m_pendingUnloadMode = FormControlMenu;
 }
 
-void MainWindow::OnSessionEnding() {
+void MainWindow::CloseForSessionEnd() {
     m_pendingUnloadMode = AppWindows;
     close();
     m_pendingUnloadMode = FormControlMenu;

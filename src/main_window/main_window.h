@@ -44,6 +44,9 @@ public:
     // The busy test and the shut-down work: true when the exit is refused.
     bool Form_Unload(UnloadMode mode);
     void mnuExit_Click();
+    // The desktop session is ending: close without the question, and end a
+    // server conversation instead of refusing.
+    void CloseForSessionEnd();
     void SaveWindowPlacement();
 
     // The window state to come back to: "0" normal, "2" maximised.
@@ -87,7 +90,6 @@ private:
     bool TrayAvailable() const;
     bool PopHoldsConnection() const;
     void FinishUnload();
-    void OnSessionEnding();
 
     AppState& m_state;
     AccountTreeModel* m_model;
