@@ -1,0 +1,26 @@
+#pragma once
+
+class QWidget;
+class SettingsStore;
+
+// The main window's placement in section "Config": Top, Left, Width, Height
+// in twips (1/1440 inch) and State ("0" normal, "2" maximised).
+namespace WindowPlacement {
+
+// Minimised: writes nothing. Maximised: only State "2". Normal: Top, Left,
+// Height, Width and State "0".
+void Save(SettingsStore& store, const QWidget& window);
+
+// Every stored, readable value replaces the window's own; empty or unreadable
+// values leave it as it is. A stored State "2" maximises the window over the
+// stored normal rectangle.
+void Restore(const SettingsStore& store, QWidget& window);
+
+// Pixels of the window's screen to twips and back, per direction.
+double TwipsPerPixelX(const QWidget& window);
+double TwipsPerPixelY(const QWidget& window);
+
+} // namespace WindowPlacement
+
+// Centres the window on its screen, keeping its size.
+void CenterForm(QWidget& window);

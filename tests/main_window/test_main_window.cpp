@@ -1,0 +1,461 @@
+#include "main_window/account_tree_model.h"
+#include "main_window/account_tree_view.h"
+#include "main_window/main_menus.h"
+#include "main_window/main_window.h"
+#include "main_window/window_placement.h"
+#include "support/temp_state.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Answers the next message box that opens with `answer`, and notes what it said.
+class MessageBoxAnswerer : public QObject {
+public:
+    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer) {
+        QTimer::singleShot(0, this, [this] { Answer(); });
+    }
+    bool Asked = false;
+    QString Text, Title;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons;
+
+private:
+    void Answer() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        Asked = true;
+        Text = box->text();
+        Title = box->windowTitle();
+        Icon = box->icon();
+        Buttons = box->standardButtons();
+        box->button(m_answer)->click();
+        // A second question in the same exit would be answered the same way.
+        QTimer::singleShot(0, this, [this] { Answer(); });
+    }
+    QMessageBox::StandardButton m_answer;
+};
+
+// Returns once every zero-time timer queued before the call has run.
+bool FlushZeroTimers() {
+    bool done = false;
+    QTimer::singleShot(0, [&done] { done = true; });
+    return QTest::qWaitFor([&done] { return done; }, 5000);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void startUpSequence();
+    void startWithStoredPlacement_data();
+    void startWithStoredPlacement();
+    void placementRoundTrip();
+    void closingMaximisedStoresOnlyState();
+    void closingMinimisedStoresNothing();
+    void exitQuestion_data();
+    void exitQuestion();
+    void busyConnectionRefusesExitOnce();
+    void exitPendingClosesWithoutQuestionOrBusyTest();
+    void sessionEndClosesWithoutQuestion();
+    void countdownBoxFollowsResize_data();
+    void countdownBoxFollowsResize();
+    void minimise_data();
+    void minimise();
+    void restoreRecordsStateAndClosesNewMailDialog();
+    void autoMinStart_data();
+    void autoMinStart();
+    void busyCursorStaysBalanced();
+
+private:
+    void Write(const QString& key, const QString& value, const QString& section = "Config");
+    QString Stored(const QString& key) const;
+    MainWindow& Load();
+
+    std::unique_ptr<TempState> m_temp;
+    std::unique_ptr<MainWindow> m_window;
+    QStringList m_events;
+    bool m_holdsConnection = false;
+    bool m_trayAvailable = false;
+};
+
+void TestMainWindow::init() {
+    m_temp = std::make_unique<TempState>();
+    m_events.clear();
+    m_holdsConnection = false;
+    m_trayAvailable = false;
+    Write("Total", "2", "Accounts");
+    Write("Title1", "Work", "Accounts");
+    Write("Title2", "Old", "Accounts");
+    Write("Disabled2", "True", "Accounts");
+}
+
+void TestMainWindow::cleanup() {
+    m_window.reset();
+    m_temp.reset();
+}
+
+void TestMainWindow::Write(const QString& key, const QString& value, const QString& section) {
+    m_temp->State->Store.WriteSetting(section, key, value);
+}
+
+QString TestMainWindow::Stored(const QString& key) const {
+    return m_temp->State->Store.ReadSetting("Config", key, "(none)");
+}
+
+// A window with every hook recording its call, loaded as the program loads it.
+MainWindow& TestMainWindow::Load() {
+    m_window = std::make_unique<MainWindow>(*m_temp->State);
+    MainWindowHooks& h = m_window->Hooks;
+    MainWindow* w = m_window.get();
+    h.LoadHistory = [this, w] { m_events << QString("LoadHistory shown=%1").arg(w->isVisible()); };
+    h.AcknowledgeShownMessages = [this] { m_events << "AcknowledgeShownMessages"; };
+    h.SaveHistory = [this] { m_events << "SaveHistory"; };
+    h.MarkAllRead = [this] { m_events << "MarkAllRead"; };
+    h.CloseNewMailDialog = [this] { m_events << "CloseNewMailDialog"; };
+    h.SetInTray = [this](bool on) { m_events << QString("SetInTray %1").arg(on); };
+    h.SetTrayPicture = [this](int picture) { m_events << QString("TrayPicture %1").arg(picture); };
+    h.TrayAvailable = [this] { return m_trayAvailable; };
+    h.PopHoldsConnection = [this] { return m_holdsConnection; };
+    m_window->Form_Load();
+    return *m_window;
+}
+
+void TestMainWindow::startUpSequence() {
+    Write("PoolingTime", "7");
+    Write("RunInTray", "True");
+    AppState& s = *m_temp->State;
+    s.CurrentAccount = 3;
+    s.NoDialogOpen = false;
+    s.SeenHeaders.Append("stale");
+    MainWindow& w = Load();
+
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.windowTitle(), QString("Larkwatch"));
+    QVERIFY(!w.StartingUp());
+    QCOMPARE(w.Model().Keys().size(), 2);
+    QCOMPARE(w.Model().Text(s.Account(1).NodeKey), QString("Work --- Unchecked."));
+    QCOMPARE(w.Model().Text(s.Account(2).NodeKey), QString("Old--- Disabled."));
+    QCOMPARE(s.CurrentAccount, qint16(0));
+    QCOMPARE(s.SeenHeaders.Size(), 0);
+    QVERIFY(s.NoDialogOpen);
+    QVERIFY(!w.Menus().Action("mnuModifyAccount")->isEnabled());
+    QCOMPARE(w.Tag(), QString("0"));
+    QCOMPARE(s.SecondsLeft, 5);
+    QCOMPARE(s.PollMinutes, 7);
+    QVERIFY(w.PoolingEvent().isActive());
+    QCOMPARE(w.PoolingEvent().interval(), 1000);
+    QCOMPARE(w.findChild<QTimer*>("PoolingEvent"), &w.PoolingEvent());
+    // Tray, then history with the window already shown, then the layout.
+    QCOMPARE(m_events, QStringList({"SetInTray 1", "LoadHistory shown=1", "TrayPicture 0"}));
+}
+
+void TestMainWindow::startWithStoredPlacement_data() {
+    QTest::addColumn<QStringList>("stored"); // key=value pairs
+    QTest::addColumn<QRect>("expected");     // null: the designed size, centred
+    QTest::addColumn<bool>("maximised");
+    QTest::newRow("nothing stored") << QStringList() << QRect() << false;
+    QTest::newRow("normal rectangle")
+        << QStringList({"Top=1500", "Left=3000", "Width=6000", "Height=4500", "State=0"})
+        << QRect(200, 100, 400, 300) << false;
+    QTest::newRow("maximised over stored rectangle")
+        << QStringList({"Top=1500", "Left=3000", "Width=6000", "Height=4500", "State=2"}) << QRect()
+        << true;
+    QTest::newRow("unreadable and empty values leave the designed ones")
+        << QStringList({"Top=abc", "Left=", "Width=7.5e", "State=x"}) << QRect() << false;
+    QTest::newRow("fractional twips")
+        << QStringList({"Top=1507.5", "Left=3000", "Width=6000.25", "Height=4500"})
+        << QRect(200, 101, 400, 300) << false;
+    QTest::newRow("placement on no screen is centred")
+        << QStringList({"Top=-900000", "Left=-900000", "Width=6000", "Height=4500"})
+        << QRect(-1, -1, 400, 300) << false;
+}
+
+void TestMainWindow::startWithStoredPlacement() {
+    QFETCH(QStringList, stored);
+    QFETCH(QRect, expected);
+    QFETCH(bool, maximised);
+    for (const QString& pair : stored)
+        Write(pair.section('=', 0, 0), pair.section('=', 1));
+    MainWindow& w = Load();
+    // The placement is written in twips of a 96 dpi screen in this table.
+    QCOMPARE(WindowPlacement::TwipsPerPixelX(w), 15.0);
+    QCOMPARE(WindowPlacement::TwipsPerPixelY(w), 15.0);
+    const QRect screen = w.screen()->geometry();
+    QCOMPARE(w.isMaximized(), maximised);
+    if (maximised) {
+        QCOMPARE(w.Tag(), QString("2"));
+        w.showNormal();
+        QCOMPARE(QRect(w.pos(), w.size()), QRect(200, 100, 400, 300));
+        return;
+    }
+    const QSize size = expected.isNull() ? QSize(640, 420) : expected.size();
+    QCOMPARE(w.size(), size);
+    if (expected.isNull() || expected.topLeft() == QPoint(-1, -1))
+        QCOMPARE(w.pos(), QPoint((screen.width() - size.width()) / 2,
+                                 (screen.height() - size.height()) / 2));
+    else
+        QCOMPARE(w.pos(), expected.topLeft());
+}
+
+void TestMainWindow::placementRoundTrip() {
+    MainWindow& w = Load();
+    // Top and Left are the window's outer corner, Width and Height its size.
+    w.move(50, 60);
+    w.resize(500, 300);
+    MessageBoxAnswerer yes(QMessageBox::Yes);
+    QVERIFY(w.close());
+    QCOMPARE(Stored("Top"), QString("900"));
+    QCOMPARE(Stored("Left"), QString("750"));
+    QCOMPARE(Stored("Width"), QString("7500"));
+    QCOMPARE(Stored("Height"), QString("4500"));
+    QCOMPARE(Stored("State"), QString("0"));
+
+    // The next start reads what this one wrote.
+    m_window.reset();
+    m_temp->State = m_temp->Reopen();
+    MainWindow& again = Load();
+    QCOMPARE(again.pos(), QPoint(50, 60));
+    QCOMPARE(again.size(), QSize(500, 300));
+    QVERIFY(!again.isMaximized());
+}
+
+void TestMainWindow::closingMaximisedStoresOnlyState() {
+    MainWindow& w = Load();
+    w.move(50, 60);
+    w.resize(500, 300);
+    w.showMaximized();
+    QCOMPARE(w.Tag(), QString("2"));
+    MessageBoxAnswerer yes(QMessageBox::Yes);
+    QVERIFY(w.close());
+    QCOMPARE(Stored("State"), QString("2"));
+    QCOMPARE(Stored("Top"), QString("900"));
+    QCOMPARE(Stored("Width"), QString("7500"));
+
+    m_window.reset();
+    m_temp->State = m_temp->Reopen();
+    MainWindow& again = Load();
+    QVERIFY(again.isMaximized());
+    again.showNormal();
+    QCOMPARE(again.pos(), QPoint(50, 60));
+    QCOMPARE(again.size(), QSize(500, 300));
+}
+
+void TestMainWindow::closingMinimisedStoresNothing() {
+    MainWindow& w = Load();
+    w.showMinimized();
+    QVERIFY(w.IsMinimized());
+    // Whatever the last normal close left must survive a close while minimised.
+    for (const char* key : {"Top", "Left", "Width", "Height", "State"})
+        Write(key, "left alone");
+    MessageBoxAnswerer yes(QMessageBox::Yes);
+    QVERIFY(w.close());
+    for (const char* key : {"Top", "Left", "Width", "Height", "State"})
+        QCOMPARE(Stored(key), QString("left alone"));
+}
+
+void TestMainWindow::exitQuestion_data() {
+    QTest::addColumn<bool>("fromMenu");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Exit menu, Yes") << true << true;
+    QTest::newRow("Exit menu, No") << true << false;
+    QTest::newRow("window closed, Yes") << false << true;
+    QTest::newRow("window closed, No") << false << false;
+}
+
+void TestMainWindow::exitQuestion() {
+    QFETCH(bool, fromMenu);
+    QFETCH(bool, yes);
+    MainWindow& w = Load();
+    m_events.clear();
+    QSignalSpy unloaded(&w, &MainWindow::Unloaded);
+    MessageBoxAnswerer answer(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (fromMenu)
+        w.Menus().Action("mnuExit")->trigger();
+    else
+        w.close();
+
+    QVERIFY(answer.Asked);
+    QCOMPARE(answer.Text, QString("Exit Larkwatch ?"));
+    QCOMPARE(answer.Title, QString("Larkwatch"));
+    QCOMPARE(answer.Icon, QMessageBox::Information);
+    QCOMPARE(answer.Buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(unloaded.count(), yes ? 1 : 0);
+    QCOMPARE(w.isVisible(), !yes);
+    QCOMPARE(w.PoolingEvent().isActive(), !yes);
+    QCOMPARE(m_events,
+             yes ? QStringList({"AcknowledgeShownMessages", "SaveHistory"}) : QStringList());
+}
+
+void TestMainWindow::busyConnectionRefusesExitOnce() {
+    MainWindow& w = Load();
+    m_events.clear();
+    QSignalSpy unloaded(&w, &MainWindow::Unloaded);
+    Write("State", "(cleared)");
+    m_holdsConnection = true;
+    {
+        MessageBoxAnswerer yes(QMessageBox::Yes);
+        w.Menus().Action("mnuExit")->trigger();
+        QVERIFY(yes.Asked);
+    }
+    QVERIFY(w.isVisible());
+    QCOMPARE(unloaded.count(), 0);
+    QVERIFY(m_events.isEmpty());             // nothing acknowledged or written
+    QCOMPARE(Stored("State"), QString("0")); // but the placement was saved
+
+    // Once the connection has ended the next exit goes through.
+    m_holdsConnection = false;
+    MessageBoxAnswerer yes(QMessageBox::Yes);
+    w.Menus().Action("mnuExit")->trigger();
+    QCOMPARE(unloaded.count(), 1);
+    QVERIFY(!w.isVisible());
+}
+
+void TestMainWindow::exitPendingClosesWithoutQuestionOrBusyTest() {
+    MainWindow& w = Load();
+    m_events.clear();
+    QSignalSpy unloaded(&w, &MainWindow::Unloaded);
+    m_holdsConnection = true;
+    m_temp->State->ExitPending = true;
+    MessageBoxAnswerer no(QMessageBox::No);
+    w.Unload();
+    QVERIFY(!no.Asked);
+    QCOMPARE(unloaded.count(), 1);
+    QCOMPARE(m_events, QStringList({"AcknowledgeShownMessages", "SaveHistory"}));
+}
+
+void TestMainWindow::sessionEndClosesWithoutQuestion() {
+    MainWindow& w = Load();
+    m_events.clear();
+    QSignalSpy unloaded(&w, &MainWindow::Unloaded);
+    m_holdsConnection = true; // even a running check does not hold up the session's end
+    MessageBoxAnswerer no(QMessageBox::No);
+    w.CloseForSessionEnd();
+    QVERIFY(!no.Asked);
+    QCOMPARE(unloaded.count(), 1);
+    QCOMPARE(m_events, QStringList({"AcknowledgeShownMessages", "SaveHistory"}));
+}
+
+void TestMainWindow::countdownBoxFollowsResize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("small") << QSize(260, 160);
+    QTest::newRow("wide and low") << QSize(1000, 200);
+    QTest::newRow("large") << QSize(900, 700);
+}
+
+void TestMainWindow::countdownBoxFollowsResize() {
+    QFETCH(QSize, size);
+    MainWindow& w = Load();
+    w.resize(size);
+    const QRect tree = w.Tree().geometry();
+    const QRect box = w.TimeLeftBox().geometry();
+    QCOMPARE(w.TimeLeftBox().parentWidget(), w.Tree().parentWidget());
+    QCOMPARE(w.Tree().parentWidget(), w.centralWidget());
+    QCOMPARE(tree, w.centralWidget()->rect()); // the tree fills the client area
+    QCOMPARE(box.top(), tree.top() + 1);
+    QCOMPARE(box.left(), tree.left() + tree.width() - box.width() - 3);
+    QCOMPARE(w.TimeLeftBox().objectName(), QString("txtTimeLeft"));
+    QCOMPARE(w.TimeLeftBox().toolTip(), QString("Min:Sec left to check email"));
+    QVERIFY(w.TimeLeftBox().isVisible());
+    // The box is drawn over the tree, not under it.
+    QWidget* top = w.centralWidget()->childAt(box.center());
+    QVERIFY(top == &w.TimeLeftBox() || w.TimeLeftBox().isAncestorOf(top));
+}
+
+void TestMainWindow::minimise_data() {
+    QTest::addColumn<bool>("runInTray");
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("RunInTray with a tray: hidden") << true << true << true;
+    QTest::newRow("RunInTray without a tray: on the task bar") << true << false << false;
+    QTest::newRow("no RunInTray: on the task bar") << false << true << false;
+}
+
+void TestMainWindow::minimise() {
+    QFETCH(bool, runInTray);
+    QFETCH(bool, trayAvailable);
+    QFETCH(bool, hidden);
+    Write("RunInTray", runInTray ? "True" : "False");
+    m_trayAvailable = trayAvailable;
+    MainWindow& w = Load();
+    m_events.clear();
+    w.showMinimized();
+    QVERIFY(w.IsMinimized());
+    QVERIFY(FlushZeroTimers());
+    QCOMPARE(w.isVisible(), !hidden);
+    QCOMPARE(m_events, QStringList({"MarkAllRead", "TrayPicture 0"}));
+    QCOMPARE(w.Tag(), QString("0"));
+}
+
+void TestMainWindow::restoreRecordsStateAndClosesNewMailDialog() {
+    m_trayAvailable = true;
+    MainWindow& w = Load();
+    w.showMaximized();
+    QCOMPARE(w.Tag(), QString("2"));
+    w.showMinimized();
+    QTRY_VERIFY(!w.isVisible()); // in the tray
+    m_events.clear();
+    m_temp->State->NewMailDialogOpen = true;
+    w.ShowInRecordedState();
+    QVERIFY(w.isVisible());
+    QVERIFY(w.isMaximized());
+    QVERIFY(!w.IsMinimized());
+    QVERIFY(m_events.contains("CloseNewMailDialog"));
+    QCOMPARE(w.Tag(), QString("2"));
+
+    w.showNormal();
+    QCOMPARE(w.Tag(), QString("0"));
+}
+
+void TestMainWindow::autoMinStart_data() {
+    QTest::addColumn<bool>("runInTray");
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("AutoMin and RunInTray: only the tray icon") << true << true << false;
+    QTest::newRow("AutoMin and RunInTray without a tray: task bar") << true << false << true;
+    QTest::newRow("AutoMin alone: task bar") << false << true << true;
+}
+
+void TestMainWindow::autoMinStart() {
+    QFETCH(bool, runInTray);
+    QFETCH(bool, trayAvailable);
+    QFETCH(bool, visible);
+    Write("AutoMin", "True");
+    Write("RunInTray", runInTray ? "True" : "False");
+    m_trayAvailable = trayAvailable;
+    MainWindow& w = Load();
+    QVERIFY(w.IsMinimized());
+    QVERIFY(FlushZeroTimers());
+    QCOMPARE(w.isVisible(), visible);
+    QVERIFY(w.PoolingEvent().isActive());
+}
+
+void TestMainWindow::busyCursorStaysBalanced() {
+    MainWindow& w = Load();
+    QVERIFY(!QApplication::overrideCursor());
+    w.SetBusyCursor(true);
+    w.SetBusyCursor(true);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    w.SetBusyCursor(false);
+    QVERIFY(!QApplication::overrideCursor());
+    w.SetBusyCursor(false);
+    // A window that goes away while busy leaves no pointer behind.
+    w.SetBusyCursor(true);
+    m_window.reset();
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

@@ -1,0 +1,127 @@
+#include "main_window/single_instance.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+// One Larkwatch per user, and the program's refusals at start.
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void secondInstanceRefused();
+    void lockOfCrashedInstanceIsTakenOver();
+    void alreadyRunningMessage();
+    void noDisplaySaysSoInOneLine_data();
+    void noDisplaySaysSoInOneLine();
+    void lockLivesInRuntimeFolder();
+};
+
+void TestSingleInstance::initTestCase() {
+    // The user's runtime folder exists on a desktop, private to the user.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QVERIFY(!runtime.isEmpty());
+    QVERIFY(QDir().mkpath(runtime));
+    QVERIFY(QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner));
+}
+
+void TestSingleInstance::secondInstanceRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("larkwatch.lock");
+    auto first = std::make_unique<SingleInstance>(path);
+    QVERIFY(first->TryAcquire());
+    QVERIFY(first->TryAcquire()); // asking again changes nothing
+    SingleInstance second(path);
+    QVERIFY(!second.TryAcquire());
+    // When the first one ends, the next start succeeds.
+    first.reset();
+    QVERIFY(second.TryAcquire());
+}
+
+void TestSingleInstance::lockOfCrashedInstanceIsTakenOver() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("larkwatch.lock");
+    // A lock whose owner process has ended without removing it.
+    QProcess ended;
+    ended.start("true");
+    QVERIFY(ended.waitForStarted());
+    const qint64 deadPid = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    QByteArray contents;
+    {
+        QLockFile probe(path);
+        QVERIFY(probe.tryLock(0));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        contents = file.readAll();
+        probe.unlock();
+    }
+    contents = QByteArray::number(deadPid) + contents.mid(contents.indexOf('\n'));
+    QFile stale(path);
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write(contents);
+    stale.close();
+
+    SingleInstance instance(path);
+    QVERIFY(instance.TryAcquire());
+}
+
+void TestSingleInstance::alreadyRunningMessage() {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    ShowAlreadyRunning();
+    QCOMPARE(text, QString("Larkwatch is already running in the tray!"));
+    QCOMPARE(title, QString("Larkwatch"));
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons, QMessageBox::Ok);
+}
+
+void TestSingleInstance::noDisplaySaysSoInOneLine_data() {
+    QTest::addColumn<QString>("display");
+    QTest::newRow("no display configured") << QString();
+    QTest::newRow("display that cannot be reached") << QString(":93");
+}
+
+void TestSingleInstance::noDisplaySaysSoInOneLine() {
+    QFETCH(QString, display);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("DISPLAY");
+    if (!display.isEmpty())
+        env.insert("DISPLAY", display);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(LARKWATCH_PROGRAM, QStringList());
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    const QString err = QString::fromUtf8(program.readAllStandardError()).trimmed();
+    QVERIFY2(!err.contains('\n'), qPrintable(err));
+    QVERIFY2(err.contains("no graphical display"), qPrintable(err));
+    QVERIFY2(err.contains("--check"), qPrintable(err));
+}
+
+void TestSingleInstance::lockLivesInRuntimeFolder() {
+    const QString path = SingleInstance::StandardLockFilePath();
+    QVERIFY(path.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/"));
+}
+
+QTEST_MAIN(TestSingleInstance)
+#include "test_single_instance.moc"
