@@ -139,7 +139,7 @@ void TestMainWindow::startUpSequence() {
     AppState& s = *m_temp->State;
     s.CurrentAccount = 3;
     s.NoDialogOpen = false;
-    s.SeenHeaders.Append("stale");
+    s.SeenHeaders.Append("stale", "stale");
     MainWindow& w = Load();
 
     QVERIFY(w.isVisible());
