@@ -128,6 +128,15 @@ void AccountTreeModel::SetTag(const QString& key, const QString& tag) {
     SetRole(key, TagRole, tag);
 }
 
+QString AccountTreeModel::ToolTip(const QString& key) const {
+    const QStandardItem* item = Item(key);
+    return item ? item->data(ToolTipTextRole).toString() : QString();
+}
+
+void AccountTreeModel::SetToolTip(const QString& key, const QString& text) {
+    SetRole(key, ToolTipTextRole, text);
+}
+
 bool AccountTreeModel::Expanded(const QString& key) const {
     const QStandardItem* item = Item(key);
     return item && item->data(ExpandedRole).toBool();
@@ -218,6 +227,14 @@ QVariant AccountTreeModel::data(const QModelIndex& index, int role) const {
         const QString shown =
             expanded && !expandedImage.isEmpty() ? expandedImage : index.data(ImageRole).toString();
         return shown.isEmpty() ? QVariant() : QVariant(m_iconProvider(shown));
+    }
+    case Qt::ToolTipRole: {
+        // Text from a server is never markup: escape it and keep its lines.
+        const QString text = index.data(ToolTipTextRole).toString();
+        if (text.isEmpty())
+            return QVariant();
+        return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() +
+               QStringLiteral("</p>");
     }
     case DropHighlightRole:
         return index.isValid() && KeyForIndex(index) == m_dropHighlight &&

@@ -26,6 +26,7 @@ public:
         ExpandedRole,
         DropHighlightRole,
         SelectedRole,
+        ToolTipTextRole, // plain text; shown escaped as the node's tool tip
     };
 
     // Turns an image key into its picture; set by the widget layer. Without one
@@ -58,6 +59,9 @@ public:
     void SetExpandedImage(const QString& key, const QString& image);
     QString Tag(const QString& key) const;
     void SetTag(const QString& key, const QString& tag);
+    // A note shown when the pointer rests on the node (why a check failed).
+    QString ToolTip(const QString& key) const;
+    void SetToolTip(const QString& key, const QString& text);
     bool Expanded(const QString& key) const;
     void SetExpanded(const QString& key, bool expanded);
 

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "engine/mail_log.h"
+#include "main_window/account_nodes.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class AppState;
+class AccountTreeModel;
+class CheckHost;
+class PopClient;
+class PopDocument;
+
+// Status texts of an account node during a check; each follows the title.
+namespace AccountStatus {
+inline const QString Connecting = QStringLiteral(" --- Connecting...");
+inline const QString Connected = QStringLiteral(" --- Connected.");
+inline const QString Verifying = QStringLiteral(" --- Verifying...");
+inline const QString Passed = QStringLiteral(" --- Passed.");
+inline const QString BadLogon = QStringLiteral(" --- Bad user ID or Password!");
+inline const QString ErrorConnecting = QStringLiteral(" --- Error Connecting!");
+inline const QString NoMessages = QStringLiteral(" --- No messages.");
+inline const QString TooManyMessages = QStringLiteral(" --- Too many messages!");
+} // namespace AccountStatus
+
+// Texts a message node ends with when a step for it failed.
+namespace MessageStatus {
+inline const QString InvalidMessage = QStringLiteral("Invalid message!");
+inline const QString HeaderError = QStringLiteral("Error retrieving header!");
+inline const QString DeleteError = QStringLiteral("Unable to Delete message!");
+inline const QString DeletedPrefix = QStringLiteral("(Deleted) --- ");
+} // namespace MessageStatus
+
+// How a check classed a message, for the headless report.
+enum class MessageOutcome { FirstSeen, Known, Deleted, Failed };
+
+struct MessageReport {
+    qint16 Number = 0; // the display number
+    qint32 Size = 0;
+    QString Subject; // the field values, without their labels
+    QString From;
+    MessageOutcome Outcome = MessageOutcome::Failed;
+};
+
+// The mail checking engine: checks one account on the POP client and writes
+// what it finds into the tree, and keeps the seen and acknowledged lists in
+// step with the tree.
+class MailEngine : public QObject {
+    Q_OBJECT
+public:
+    MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, CheckHost& host,
+               QObject* parent = nullptr);
+
+    // Checks the account of the drop-highlighted node (CurrentAccount names the
+    // title to show). Returns when the connection is closed again.
+    void CheckAccount();
+    // A message node key "C1".."C32766" no node has, or empty when all are taken.
+    QString NewMessageKey();
+
+    // Walks the message nodes of the tree.
+    void RememberShownMessages();
+    void AcknowledgeShownMessages();
+    void MarkAllRead();
+
+    bool CheckRunning() const { return m_checkRunning; }
+
+    // Counters of a timer pass; the scheduler resets them.
+    qint16 MessagesListed = 0;
+    qint16 FirstSeenCount = 0;
+    // How each message node of the checks so far fared, by node key.
+    QHash<QString, MessageReport> Reports;
+    // Why the account's last check failed (connect, log-on, a message step, the
+    // mail log), by node key; also the account node's tool tip.
+    QHash<QString, QString> AccountErrors;
+
+    // The component's events.
+    void POP_DocOutput(const PopDocument& document);
+    void POP_MessageSize(qint32 size);
+    void POP_Delete();
+
+private:
+    // Yields while the component works; then whether the outcome is a success.
+    template <typename Success> bool Succeeded(Success success);
+    void SetStatus(const QString& key, const QString& title, const QString& status);
+    void NoteAccountError(const QString& key, const QString& error);
+    void CheckMessages(const QString& accountKey, const QString& title, MailLog& log);
+    void CloseConnection();
+    QStringList MessageTags() const;
+
+    AppState& m_state;
+    AccountTreeModel& m_tree;
+    PopClient& m_pop;
+    CheckHost& m_host;
+    bool m_checkRunning = false;
+
+    qint32 m_reportedSize = -1;
+    QString m_headerBuffer;
+    qint16 m_deleteConfirmed = -1;
+};

@@ -1,0 +1,159 @@
+#include "engine/scheduler.h"
+
+#include "engine/mail_engine.h"
+#include "engine/monitor_host.h"
+#include "engine/rule_matching.h"
+#include "engine/seen_messages.h"
+#include "main_window/account_nodes.h"
+#include "main_window/account_tree_model.h"
+#include "records/app_state.h"
+#include "records/general_options_store.h"
+
+#include <algorithm>
+
+namespace {
+const QString kCaption = QStringLiteral("Larkwatch");
+constexpr int kTickMs = 1000;
+
+QString lastTwo(qint64 value) {
+    return (QLatin1Char('0') + QString::number(value)).right(2);
+}
+} // namespace
+
+QString CountdownText(qint32 secondsLeft) {
+    return lastTwo(secondsLeft / 60) + QLatin1Char(':') + lastTwo(secondsLeft % 60);
+}
+
+Scheduler::Scheduler(AppState& state, AccountTreeModel& tree, MailEngine& engine, MonitorHost& host,
+                     QTimer& poolingEvent, QObject* parent)
+    : QObject(parent), PoolingEvent(poolingEvent), m_state(state), m_tree(tree), m_engine(engine),
+      m_host(host) {
+    PoolingEvent.setInterval(kTickMs);
+    connect(&PoolingEvent, &QTimer::timeout, this, &Scheduler::PoolingEvent_Timer);
+}
+
+void Scheduler::ResetCountdown() {
+    PoolingEvent.stop();
+    m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
+    if (PoolingEvent.interval() != kTickMs)
+        PoolingEvent.setInterval(kTickMs);
+}
+
+void Scheduler::PoolingEvent_Timer() {
+    --m_state.SecondsLeft;
+    m_host.SetTimeLeftText(CountdownText(m_state.SecondsLeft));
+    if (m_state.SecondsLeft > 0) {
+        if (m_state.ExitPending) {
+            PoolingEvent.stop();
+            m_host.CloseProgram();
+        }
+        return;
+    }
+    if (m_state.AccountCount() == 0) {
+        m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
+        return;
+    }
+    RunPass();
+}
+
+void Scheduler::RunPass() {
+    const GeneralOptions& options = m_state.AppSettings;
+    m_host.SetUpdateNowEnabled(false);
+    PoolingEvent.stop();
+    PoolingEvent.setInterval(kTickMs);
+    if (options.RunInTray)
+        m_host.SetTrayPicture(1);
+    if (m_host.IsMinimized() && !options.RunInTray)
+        m_host.SetCaption(kCaption + QStringLiteral(" (checking)"));
+
+    m_state.NewMailCount = 0;
+    m_engine.MessagesListed = 0;
+    m_engine.FirstSeenCount = 0;
+
+    CheckAllAccounts();
+
+    m_host.HideSelection();
+    m_engine.RememberShownMessages();
+    m_host.SetCaption(kCaption);
+
+    if (!m_state.ExitPending) {
+        if (options.AutoDialog && (m_state.NewMailDialogOpen || m_state.NewMailCount >= 1))
+            m_host.ShowNewMailDialog(true);
+        if (options.RunInTray) {
+            const bool announce = m_engine.MessagesListed != 0 &&
+                                  (m_engine.FirstSeenCount != 0 || options.AutoDialog);
+            m_host.SetTrayPicture(announce ? 2 : 0);
+        }
+        if ((options.PlayWav || options.RandomPlayWAV) && m_engine.FirstSeenCount > 0)
+            m_host.PlaySounds(WavFilesForPass(m_state, m_tree));
+    }
+
+    m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
+    PoolingEvent.start();
+    m_host.SetUpdateNowEnabled(true);
+}
+
+void Scheduler::CheckAllAccounts() {
+    m_tree.Clear();
+    for (int n = 1; n <= m_state.AccountCount(); ++n) {
+        const MailAccount& account = m_state.Account(n);
+        AddAccountNodeFor(m_tree, account, AccountStatus::Checking);
+        m_tree.SetDropHighlight(account.NodeKey);
+        m_tree.SetSelectedKey(account.NodeKey);
+        if (account.Disabled)
+            continue;
+        m_state.CurrentAccount = qint16(n);
+        m_engine.CheckAccount();
+        if (m_state.ExitPending)
+            break;
+    }
+}
+
+QStringList WavFilesForPass(const AppState& state, const AccountTreeModel& tree) {
+    QStringList files;
+    const bool onlyNew = state.AppSettings.AutoMarkRead;
+    for (const QString& key : tree.Keys()) {
+        const QString tag = tree.Tag(key);
+        const bool unacknowledged =
+            tree.Image(key) == NodeImage::NewMail && !IsAcknowledgedHeader(state, tag);
+        if (unacknowledged || !onlyNew) {
+            if (const auto wavFile = MatchWavAction(state, tag))
+                files.append(*wavFile);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+void Scheduler::mnuUpdateNow_Click() {
+    ResetCountdown();
+    m_host.BringBackWindow();
+    m_engine.MarkAllRead();
+    m_engine.AcknowledgeShownMessages();
+    CheckAllAccounts();
+    if (m_state.AppSettings.AutoDialog && (m_state.NewMailDialogOpen || m_state.NewMailCount >= 1))
+        m_host.ShowNewMailDialog(false);
+    m_engine.AcknowledgeShownMessages();
+    m_host.HideSelection();
+    PoolingEvent.start();
+}
+
+void Scheduler::mnuSuspend_Click() {
+    PoolingEvent.stop();
+    m_state.MonitoringSuspended = true;
+    if (m_state.AppSettings.RunInTray)
+        m_host.SetTrayPicture(3);
+    m_host.SetCaption(kCaption + QStringLiteral(" (Suspended)"));
+    m_host.UpdateMenus();
+    m_host.HideSelection();
+}
+
+void Scheduler::mnuResume_Click() {
+    PoolingEvent.start();
+    m_state.MonitoringSuspended = false;
+    if (m_state.AppSettings.RunInTray)
+        m_host.SetTrayPicture(0);
+    m_host.SetCaption(kCaption);
+    m_host.UpdateMenus();
+}

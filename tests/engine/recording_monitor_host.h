@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/monitor_host.h"
+
+#include <QStringList>
+
+// A window stand-in that records what the engine asks of it.
+class RecordingMonitorHost : public MonitorHost {
+public:
+    void SetTopMenusEnabled(bool enabled) override { MenusEnabled = enabled; }
+    void SetBusyCursor(bool busy) override { BusyPointer += busy ? 1 : -1; }
+    void SetCaption(const QString& caption) override { Caption = caption; }
+    void SetTimeLeftText(const QString& text) override { TimeLeft = text; }
+    void SetTrayPicture(int picture) override { TrayPictures.append(picture); }
+    void SetUpdateNowEnabled(bool enabled) override { UpdateNowEnabled = enabled; }
+    void UpdateMenus() override { ++MenuUpdates; }
+    void ShowNewMailDialog(bool focus) override { DialogCalls.append(focus); }
+    void PlaySounds(const QStringList& files) override { Sounds.append(files); }
+    void CloseProgram() override { ++CloseRequests; }
+
+    bool MenusEnabled = true;
+    int BusyPointer = 0;
+    QString Caption;
+    QString TimeLeft;
+    QList<int> TrayPictures;
+    bool UpdateNowEnabled = true;
+    int MenuUpdates = 0;
+    QList<bool> DialogCalls;
+    QList<QStringList> Sounds;
+    int CloseRequests = 0;
+};
