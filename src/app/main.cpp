@@ -1,15 +1,59 @@
+#include "command_line.h"
+#include "engine/check_mode.h"
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
+#include "main_window/monitoring.h"
 #include "main_window/single_instance.h"
 #include "records/app_state.h"
 
 #include <QApplication>
+#include <QTextStream>
 #include <cstdio>
 #include <memory>
 
+static void setApplicationNames() {
+    // Only the application name, so the data folder is $XDG_DATA_HOME/Larkwatch/.
+    QCoreApplication::setApplicationName(QStringLiteral("Larkwatch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LARKWATCH_VERSION));
+}
+
+// One pass with no window; the window's single-instance rule holds here too.
+static int runCheck(int argc, char* argv[], bool json) {
+    QCoreApplication app(argc, argv);
+    setApplicationNames();
+    SingleInstance instance;
+    if (!instance.TryAcquire()) {
+        std::fprintf(stderr, "Larkwatch is already running in the tray!\n");
+        return 2;
+    }
+    AppState state;
+    QTextStream out(stdout);
+    return RunCheckMode(state, json, out);
+}
+
 int main(int argc, char* argv[]) {
-    // The headless "--check" run joins here, before any display is needed.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = CommandLine::Parse(arguments);
+    switch (line.Run) {
+    case CommandLine::Mode::Help:
+        std::fputs(qPrintable(CommandLine::Usage()), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        std::printf("larkwatch %s\n", LARKWATCH_VERSION);
+        return 0;
+    case CommandLine::Mode::UsageError:
+        std::fprintf(stderr, "larkwatch: %s\n%s", qPrintable(line.Error),
+                     qPrintable(CommandLine::Usage()));
+        return 2;
+    case CommandLine::Mode::Check:
+        return runCheck(argc, argv, line.Json);
+    case CommandLine::Mode::Window:
+        break;
+    }
+
     const auto display = DisplayCheck::PrepareDisplay();
     std::unique_ptr<QApplication> app;
     if (display != DisplayCheck::Preparation::NoDisplayConfigured) {
@@ -21,9 +65,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    // Only the application name, so the data folder is $XDG_DATA_HOME/Larkwatch/.
-    QApplication::setApplicationName(QStringLiteral("Larkwatch"));
-    QApplication::setApplicationVersion(QStringLiteral(LARKWATCH_VERSION));
+    setApplicationNames();
     QApplication::setWindowIcon(LarkwatchIcons::ApplicationIcon());
     // The window may live hidden in the tray; the program ends when it unloads.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -36,6 +78,7 @@ int main(int argc, char* argv[]) {
 
     AppState state;
     MainWindow window(state);
+    Monitoring monitoring(window);
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.Form_Load();
