@@ -1,0 +1,211 @@
+#include "command_line.h"
+#include "main_window/single_instance.h"
+#include "records/account_store.h"
+#include "records/general_options_store.h"
+#include "support/temp_state.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+// `larkwatch --check` as a user runs it: the real program, its own settings and
+// data folders, against the test Dovecot.
+class TestCheckMode : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void commandLine_data();
+    void commandLine();
+    void checkPrintsTreeThenJsonTellsNewFromSeen();
+    void secondInstanceRefused();
+
+private:
+    struct Run {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    Run Larkwatch(const QStringList& arguments);
+    QString Value(const QString& key) const { return m_env.value(key); }
+
+    QHash<QString, QString> m_env;
+    TempState m_temp;
+};
+
+void TestCheckMode::initTestCase() {
+    const QString path = qEnvironmentVariable("LARKWATCH_DOVECOT_ENV");
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text),
+             qPrintable("no Dovecot fixture file at " + path));
+    static const QRegularExpression line(QStringLiteral("^([A-Za-z0-9_]+)='(.*)'$"));
+    for (const QString& text : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch())
+            m_env.insert(match.captured(1), match.captured(2));
+    }
+    if (m_env.contains("SKIP") && qEnvironmentVariable("CI") == QLatin1String("true"))
+        QFAIL(qPrintable("CI must run the Dovecot test: " + Value("SKIP")));
+    if (m_env.contains("SKIP"))
+        QSKIP(qPrintable(Value("SKIP")));
+}
+
+TestCheckMode::Run TestCheckMode::Larkwatch(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString root = m_temp.Dir.path();
+    env.insert("XDG_CONFIG_HOME", root + "/config");
+    env.insert("XDG_DATA_HOME", root + "/data");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    process.setProcessEnvironment(env);
+    process.start(LARKWATCH_BINARY, arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+void TestCheckMode::commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("json");
+    using M = CommandLine::Mode;
+    QTest::newRow("none") << QStringList{} << int(M::Window) << false;
+    QTest::newRow("check") << QStringList{"--check"} << int(M::Check) << false;
+    QTest::newRow("check json") << QStringList{"--json", "--check"} << int(M::Check) << true;
+    QTest::newRow("json alone") << QStringList{"--json"} << int(M::UsageError) << true;
+    QTest::newRow("unknown") << QStringList{"--check", "--frobnicate"} << int(M::UsageError)
+                             << false;
+    QTest::newRow("help wins") << QStringList{"--check", "--help"} << int(M::Help) << false;
+    QTest::newRow("version") << QStringList{"--version"} << int(M::Version) << false;
+    QTest::newRow("toolkit option left alone")
+        << QStringList{"-platform", "xcb"} << int(M::Window) << false;
+}
+
+void TestCheckMode::commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, mode);
+    const CommandLine line = CommandLine::Parse(arguments);
+    QCOMPARE(int(line.Run), mode);
+    if (line.Run == CommandLine::Mode::Check)
+        QTEST(line.Json, "json");
+}
+
+static QByteArray message(const QByteArray& subject, const QByteArray& id) {
+    return "From: Late Sender <late@example.org>\r\nTo: bob@example.org\r\nSubject: " + subject +
+           "\r\nMessage-ID: <" + id +
+           "@example.org>\r\nDate: Thu, 10 Dec 2026 10:00:00 +0000\r\n\r\n"
+           "Body.\r\n";
+}
+
+void TestCheckMode::checkPrintsTreeThenJsonTellsNewFromSeen() {
+    AppState& s = *m_temp.State;
+    MailAccount bob;
+    bob.Title = "Bob";
+    bob.Host = Value("HOST");
+    bob.Port = Value("POP3S_PORT").toInt();
+    bob.Security = "TLS";
+    bob.CertSHA256 = Value("CERT_SHA256");
+    bob.User = "bob";
+    bob.Password = Value("PASSWORD_bob");
+    MailAccount wrong = bob;
+    wrong.Title = "Wrong";
+    wrong.Port = Value("POP3_PORT").toInt();
+    wrong.Security = "STARTTLS";
+    wrong.Password = "not the password";
+    MailAccount off = bob;
+    off.Title = "Off";
+    off.Disabled = true;
+    s.Accounts = {bob, wrong, off};
+    SaveAccounts(s);
+    s.AppSettings.LogDisabled = false; // written by the Log File dialog; here by hand
+    s.Store.WriteSetting("Config", "LogDisabled", "False");
+    s.Store.WriteSetting("Config", "LogFilesPath", m_temp.Dir.path() + "/logs/");
+
+    const int count = Value("MESSAGES_bob").toInt();
+    QVERIFY(count > 0);
+    const Run first = Larkwatch({"--check"});
+    QCOMPARE(first.exitCode, 1); // the wrong password
+    const QStringList lines = first.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), count + 3);
+    QVERIFY2(QRegularExpression(
+                 QString("^Bob --- %1 messages --- Totaling [0-9,]+ bytes\\.$").arg(count))
+                 .match(lines[0])
+                 .hasMatch(),
+             qPrintable(lines[0]));
+    for (int i = 1; i <= count; ++i)
+        QVERIFY2(QRegularExpression(
+                     QString("^  #%1 --- [0-9,]+ bytes --- Subject : .+ --- From : .+$").arg(i))
+                     .match(lines[i])
+                     .hasMatch(),
+                 qPrintable(lines[i]));
+    QCOMPARE(lines[count + 1], QString("Wrong --- Bad user ID or Password!"));
+    QCOMPARE(lines[count + 2], QString("Off--- Disabled."));
+    QFile log(m_temp.Dir.path() + "/logs/Master.doc");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("[Begin Header]\r\n"), count);
+    log.close();
+
+    // New mail arrives; the next run tells it from the mail already seen.
+    const QString file = m_temp.Dir.path() + "/late.eml";
+    QFile late(file);
+    QVERIFY(late.open(QIODevice::WriteOnly));
+    late.write(message("Late arrival", "late-1"));
+    late.close();
+    QCOMPARE(QProcess::execute(
+                 LARKWATCH_DOVECOT_SCRIPT,
+                 {"add-message", qEnvironmentVariable("LARKWATCH_DOVECOT_ENV"), "bob", file}),
+             0);
+
+    const Run second = Larkwatch({"--check", "--json"});
+    QCOMPARE(second.exitCode, 1);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(second.out.toUtf8(), &error);
+    QVERIFY2(!doc.isNull(), qPrintable(error.errorString() + ": " + second.out));
+    const QJsonArray accounts = doc.object().value("accounts").toArray();
+    QCOMPARE(accounts.size(), 3);
+    const QJsonObject b = accounts[0].toObject();
+    QCOMPARE(b.value("title").toString(), QString("Bob"));
+    QVERIFY(b.value("error").isNull());
+    const QJsonArray messages = b.value("messages").toArray();
+    QCOMPARE(messages.size(), count + 1);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(messages[i].toObject().value("state").toString(), QString("seen"));
+    const QJsonObject newest = messages[count].toObject();
+    QCOMPARE(newest.value("state").toString(), QString("new"));
+    QCOMPARE(newest.value("subject").toString(), QString("Late arrival"));
+    QCOMPARE(newest.value("from").toString(), QString("Late Sender <late@example.org>"));
+    QCOMPARE(newest.value("number").toInt(), count + 1);
+    QVERIFY(newest.value("size").toInt() > 0);
+    const QJsonObject w = accounts[1].toObject();
+    QCOMPARE(w.value("status").toString(), QString("Wrong --- Bad user ID or Password!"));
+    QVERIFY2(!w.value("error").toString().isEmpty(), "a failed log-on names its reason");
+    QCOMPARE(accounts[2].toObject().value("status").toString(), QString("Off--- Disabled."));
+
+    // Only the new message was added to the mail log.
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("[Begin Header]\r\n"), count + 1);
+}
+
+void TestCheckMode::secondInstanceRefused() {
+    // The test and the program share the runtime folder, so this lock is the
+    // one the program looks for.
+    SingleInstance running;
+    QVERIFY(running.TryAcquire());
+    const Run run = Larkwatch({"--check"});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.trimmed(), QString("Larkwatch is already running in the tray!"));
+}
+
+QTEST_GUILESS_MAIN(TestCheckMode)
+#include "test_check_mode.moc"
