@@ -29,7 +29,6 @@ Scheduler::Scheduler(AppState& state, AccountTreeModel& tree, MailEngine& engine
     : QObject(parent), PoolingEvent(poolingEvent), m_state(state), m_tree(tree), m_engine(engine),
       m_host(host) {
     PoolingEvent.setInterval(kTickMs);
-    connect(&PoolingEvent, &QTimer::timeout, this, &Scheduler::PoolingEvent_Timer);
 }
 
 void Scheduler::ResetCountdown() {

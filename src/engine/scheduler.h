@@ -23,7 +23,8 @@ QStringList WavFilesForPass(const AppState& state, const AccountTreeModel& tree)
 class Scheduler : public QObject {
     Q_OBJECT
 public:
-    // poolingEvent: the one-second timer whose ticks call PoolingEvent_Timer.
+    // poolingEvent: the one-second timer; its owner routes each tick to
+    // PoolingEvent_Timer.
     Scheduler(AppState& state, AccountTreeModel& tree, MailEngine& engine, MonitorHost& host,
               QTimer& poolingEvent, QObject* parent = nullptr);
 
