@@ -2,6 +2,7 @@
 #include "main_window/single_instance.h"
 #include "records/account_store.h"
 #include "records/general_options_store.h"
+#include "support/dovecot_fixture.h"
 #include "support/temp_state.h"
 
 #include <QJsonArray>
@@ -29,27 +30,15 @@ private:
         QString err;
     };
     Run Larkwatch(const QStringList& arguments);
-    QString Value(const QString& key) const { return m_env.value(key); }
+    QString Value(const QString& key) const { return m_fixture.Value(key); }
 
-    QHash<QString, QString> m_env;
+    DovecotFixture m_fixture;
     TempState m_temp;
 };
 
 void TestCheckMode::initTestCase() {
-    const QString path = qEnvironmentVariable("LARKWATCH_DOVECOT_ENV");
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text),
-             qPrintable("no Dovecot fixture file at " + path));
-    static const QRegularExpression line(QStringLiteral("^([A-Za-z0-9_]+)='(.*)'$"));
-    for (const QString& text : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const QRegularExpressionMatch match = line.match(text);
-        if (match.hasMatch())
-            m_env.insert(match.captured(1), match.captured(2));
-    }
-    if (m_env.contains("SKIP") && qEnvironmentVariable("CI") == QLatin1String("true"))
-        QFAIL(qPrintable("CI must run the Dovecot test: " + Value("SKIP")));
-    if (m_env.contains("SKIP"))
-        QSKIP(qPrintable(Value("SKIP")));
+    m_fixture = DovecotFixture::Load();
+    LARKWATCH_REQUIRE_DOVECOT(m_fixture);
 }
 
 TestCheckMode::Run TestCheckMode::Larkwatch(const QStringList& arguments) {

@@ -1,4 +1,5 @@
 #include "engine/pop_client.h"
+#include "support/dovecot_fixture.h"
 
 #include <QFile>
 #include <QHash>
@@ -23,9 +24,9 @@ private Q_SLOTS:
 private:
     bool Run(const std::function<void()>& call);
     void Prepare(const QString& security);
-    QString Value(const QString& key) const { return m_env.value(key); }
+    QString Value(const QString& key) const { return m_fixture.Value(key); }
 
-    QHash<QString, QString> m_env;
+    DovecotFixture m_fixture;
     PopClient m_client;
     QList<qint32> m_sizes;
     QList<PopDocument> m_documents;
@@ -43,22 +44,8 @@ bool TestPopDovecot::Run(const std::function<void()>& call) {
 }
 
 void TestPopDovecot::initTestCase() {
-    const QString path = qEnvironmentVariable("LARKWATCH_DOVECOT_ENV");
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text),
-             qPrintable("no Dovecot fixture file at " + path));
-    static const QRegularExpression line(QStringLiteral("^([A-Za-z0-9_]+)='(.*)'$"));
-    for (const QString& text : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const QRegularExpressionMatch match = line.match(text);
-        if (match.hasMatch())
-            m_env.insert(match.captured(1), match.captured(2));
-    }
-    if (m_env.contains(QStringLiteral("SKIP")) &&
-        qEnvironmentVariable("CI") == QLatin1String("true"))
-        QFAIL(qPrintable("CI must run the Dovecot test: " + m_env.value(QStringLiteral("SKIP"))));
-    if (m_env.contains(QStringLiteral("SKIP")))
-        QSKIP(qPrintable(m_env.value(QStringLiteral("SKIP"))));
-    QVERIFY2(m_env.contains(QStringLiteral("POP3_PORT")), "the fixture file names no port");
+    m_fixture = DovecotFixture::Load();
+    LARKWATCH_REQUIRE_DOVECOT(m_fixture);
 
     connect(&m_client, &PopClient::MessageSize, this, [this](qint32 size) { m_sizes << size; });
     connect(&m_client, &PopClient::DocOutput, this,
