@@ -1,4 +1,5 @@
 #include "engine/mime_header_fields.h"
+#include "support/header_fields.h"
 #include "engine/mime_html_text.h"
 #include "engine/mime_message.h"
 #include "engine/mime_words.h"
@@ -14,14 +15,6 @@ QByteArray ReadSample(const QString& name) {
     if (!file.open(QIODevice::ReadOnly))
         qFatal("missing sample %s", qPrintable(name));
     return file.readAll();
-}
-
-QString FieldValue(const QList<HeaderField>& fields, const QString& name) {
-    for (const HeaderField& field : fields) {
-        if (field.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return field.Value;
-    }
-    return {};
 }
 
 } // namespace

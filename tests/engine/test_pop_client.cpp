@@ -1,4 +1,5 @@
 #include "engine/pop_client.h"
+#include "support/header_fields.h"
 #include "fake_pop3_server.h"
 
 #include <QCryptographicHash>
@@ -17,14 +18,6 @@ QByteArray MakeMessage(int number, const QByteArray& subject, const QByteArray& 
            QByteArray::number(number) + "@example.org>\r\n\r\n" +
            (body.isEmpty() ? QByteArray("Body of message ") + QByteArray::number(number) + "\r\n"
                            : body);
-}
-
-QString FieldValue(const QList<HeaderField>& fields, const QString& name) {
-    for (const HeaderField& field : fields) {
-        if (field.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return field.Value;
-    }
-    return {};
 }
 
 } // namespace
