@@ -48,6 +48,7 @@ FakePop3Server::~FakePop3Server() {
         session->Socket->abort();
         delete session;
     }
+    qDeleteAll(m_finished);
 }
 
 bool FakePop3Server::Listen() {
@@ -90,10 +91,17 @@ void FakePop3Server::incomingConnection(qintptr descriptor) {
     connect(socket, &QSslSocket::readyRead, this, [this, session] { OnReadable(session); });
     connect(socket, &QSslSocket::encrypted, this,
             [this] { Transcript.append(QStringLiteral("<TLS>")); });
+    // The socket may disconnect while its own readyRead is being handled (a
+    // reply that closes): the session goes only once control is back in the
+    // event loop.
     connect(socket, &QSslSocket::disconnected, this, [this, session] {
         if (m_sessions.remove(session->Socket)) {
+            session->Closing = true;
+            session->FlushTimer.stop();
             session->Socket->deleteLater();
-            delete session;
+            m_finished.append(session);
+            QMetaObject::invokeMethod(
+                this, [this] { qDeleteAll(std::exchange(m_finished, {})); }, Qt::QueuedConnection);
         }
     });
 

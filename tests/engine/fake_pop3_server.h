@@ -86,4 +86,5 @@ private:
     QSslCertificate m_certificate;
     QSslKey m_key;
     QHash<QSslSocket*, Session*> m_sessions;
+    QList<Session*> m_finished; // disconnected, deleted on the next turn of the event loop
 };
