@@ -13,10 +13,3 @@ public:
     // The arrow with hourglass while a check talks to the server; always balanced.
     virtual void SetBusyCursor(bool busy) = 0;
 };
-
-// A host with no window at all.
-class HeadlessCheckHost : public CheckHost {
-public:
-    void SetTopMenusEnabled(bool) override {}
-    void SetBusyCursor(bool) override {}
-};
