@@ -65,6 +65,16 @@ template <typename Success> bool MailEngine::Succeeded(Success success) {
     return success();
 }
 
+bool MailEngine::LoggedOnAndIdle() const {
+    return m_pop.LogonState() == PopClient::LoggedOn &&
+           m_pop.ConnectionState() == PopClient::ConnectionIdle;
+}
+
+bool MailEngine::ConnectionGone() const {
+    return m_pop.LogonState() == PopClient::NotConnected &&
+           m_pop.ConnectionState() == PopClient::ConnectionClosed;
+}
+
 void MailEngine::NoteAccountError(const QString& key, const QString& error) {
     if (error.isEmpty())
         return;
@@ -127,11 +137,6 @@ void MailEngine::CheckAccount() {
     m_pop.Security = account.Security;
     m_pop.CertSHA256 = account.CertSHA256;
 
-    auto loggedOn = [this] {
-        return m_pop.LogonState() == PopClient::LoggedOn &&
-               m_pop.ConnectionState() == PopClient::ConnectionIdle;
-    };
-
     m_tree.SetExpanded(accountKey, false);
     SetStatus(accountKey, title, AccountStatus::Connecting);
     m_pop.Connect();
@@ -154,7 +159,7 @@ void MailEngine::CheckAccount() {
         SetStatus(accountKey, title, AccountStatus::Connected);
         SetStatus(accountKey, title, AccountStatus::Verifying);
         m_pop.Authenticate();
-        if (!Succeeded(loggedOn)) {
+        if (!Succeeded([this] { return LoggedOnAndIdle(); })) {
             SetStatus(accountKey, title, AccountStatus::BadLogon);
             NoteAccountError(accountKey, m_pop.LastError());
         } else {
@@ -184,14 +189,6 @@ void MailEngine::CheckAccount() {
 }
 
 void MailEngine::CheckMessages(const QString& accountKey, const QString& title, MailLog& log) {
-    auto closed = [this] {
-        return m_pop.LogonState() == PopClient::NotConnected &&
-               m_pop.ConnectionState() == PopClient::ConnectionClosed;
-    };
-    auto idle = [this] {
-        return m_pop.LogonState() == PopClient::LoggedOn &&
-               m_pop.ConnectionState() == PopClient::ConnectionIdle;
-    };
     // A failed step keeps the component's reason for the account's tool tip.
     auto failMessage = [&](const QString& key, const QString& text) {
         m_tree.SetText(key, text);
@@ -219,14 +216,14 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
         report = MessageReport{};
         report.Number = displayNumber;
 
-        if (closed()) {
+        if (ConnectionGone()) {
             m_tree.SetText(key, label + MessageStatus::InvalidMessage);
             continue;
         }
 
         m_reportedSize = -1;
         m_pop.RequestMessageSize(number);
-        if (!Succeeded([&] { return idle() && m_reportedSize > 0; })) {
+        if (!Succeeded([&] { return LoggedOnAndIdle() && m_reportedSize > 0; })) {
             failMessage(key, label + MessageStatus::InvalidMessage);
             continue;
         }
@@ -237,7 +234,7 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
 
         m_headerBuffer.clear();
         m_pop.RetrieveHeaders(number);
-        if (!Succeeded([&] { return idle() && !m_headerBuffer.isEmpty(); })) {
+        if (!Succeeded([&] { return LoggedOnAndIdle() && !m_headerBuffer.isEmpty(); })) {
             failMessage(key, label + MessageStatus::HeaderError);
             continue;
         }
@@ -257,7 +254,7 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
             m_tree.SetImage(key, NodeImage::Deleted);
             m_deleteConfirmed = -1;
             m_pop.DeleteMessage(number);
-            Succeeded([&] { return idle() && m_deleteConfirmed == 1; });
+            Succeeded([&] { return LoggedOnAndIdle() && m_deleteConfirmed == 1; });
             --displayNumber;
             if (m_deleteConfirmed == -1)
                 failMessage(key, label + MessageStatus::DeleteError);

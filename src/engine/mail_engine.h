@@ -85,6 +85,9 @@ private:
     template <typename Success> bool Succeeded(Success success);
     void SetStatus(const QString& key, const QString& title, const QString& status);
     void NoteAccountError(const QString& key, const QString& error);
+    // The component's two outcomes: logged on and idle, or the connection gone.
+    bool LoggedOnAndIdle() const;
+    bool ConnectionGone() const;
     void CheckMessages(const QString& accountKey, const QString& title, MailLog& log);
     void CloseConnection();
     QStringList MessageTags() const;

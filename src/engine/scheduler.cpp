@@ -76,7 +76,7 @@ void Scheduler::RunPass() {
     m_host.SetCaption(kCaption);
 
     if (!m_state.ExitPending) {
-        if (options.AutoDialog && (m_state.NewMailDialogOpen || m_state.NewMailCount >= 1))
+        if (NewMailDialogWanted())
             m_host.ShowNewMailDialog(true);
         if (options.RunInTray) {
             const bool announce = m_engine.MessagesListed != 0 &&
@@ -90,6 +90,12 @@ void Scheduler::RunPass() {
     m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
     PoolingEvent.start();
     m_host.SetUpdateNowEnabled(true);
+}
+
+// After a pass: an open dialog is refreshed, a closed one shown for new mail.
+bool Scheduler::NewMailDialogWanted() const {
+    return m_state.AppSettings.AutoDialog &&
+           (m_state.NewMailDialogOpen || m_state.NewMailCount >= 1);
 }
 
 void Scheduler::CheckAllAccounts() {
@@ -131,7 +137,7 @@ void Scheduler::mnuUpdateNow_Click() {
     m_engine.MarkAllRead();
     m_engine.AcknowledgeShownMessages();
     CheckAllAccounts();
-    if (m_state.AppSettings.AutoDialog && (m_state.NewMailDialogOpen || m_state.NewMailCount >= 1))
+    if (NewMailDialogWanted())
         m_host.ShowNewMailDialog(false);
     m_engine.AcknowledgeShownMessages();
     m_host.HideSelection();

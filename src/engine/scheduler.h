@@ -41,6 +41,7 @@ public:
 
 private:
     void CheckAllAccounts();
+    bool NewMailDialogWanted() const;
 
     AppState& m_state;
     AccountTreeModel& m_tree;

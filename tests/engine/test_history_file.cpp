@@ -1,4 +1,5 @@
 #include "engine/history_file.h"
+#include "support/file_contents.h"
 #include "engine/seen_messages.h"
 #include "support/temp_state.h"
 
@@ -20,11 +21,6 @@ private Q_SLOTS:
     void failedWriteKeepsTheOldFile();
     void unwritableDataFolderIsReported();
 };
-
-static QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 static void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -132,7 +128,7 @@ void TestHistoryFile::createsTheDataFolder() {
     QVERIFY(!QFileInfo::exists(t.State->Paths.DataFolder));
     AppendHeader(t.State->SeenHeaders, "Subject : x\r\n");
     QVERIFY(SaveHistory(*t.State));
-    QCOMPARE(readAll(HistoryFilePath(*t.State)), QByteArray("    1   13Subject : x\r\n"));
+    QCOMPARE(ReadWholeFile(HistoryFilePath(*t.State)), QByteArray("    1   13Subject : x\r\n"));
 }
 
 // A write that fails midway (here: the file size limit, which holds even for
@@ -141,7 +137,7 @@ void TestHistoryFile::failedWriteKeepsTheOldFile() {
     TempState t;
     AppendHeader(t.State->SeenHeaders, "Subject : old\r\n");
     QVERIFY(SaveHistory(*t.State));
-    const QByteArray old = readAll(HistoryFilePath(*t.State));
+    const QByteArray old = ReadWholeFile(HistoryFilePath(*t.State));
 
     for (int n = 0; n < 100; ++n)
         AppendHeader(t.State->SeenHeaders, QString("Subject : %1\r\n").arg(n).repeated(10));
@@ -159,7 +155,7 @@ void TestHistoryFile::failedWriteKeepsTheOldFile() {
 
     QVERIFY(!saved_ok);
     QVERIFY(!reason.isEmpty());
-    QCOMPARE(readAll(HistoryFilePath(*t.State)), old);
+    QCOMPARE(ReadWholeFile(HistoryFilePath(*t.State)), old);
     // No half-written file was left beside it.
     QCOMPARE(QDir(t.State->Paths.DataFolder).entryList(QDir::Files | QDir::Hidden),
              QStringList{"log.tmp"});

@@ -1,4 +1,5 @@
 #include "engine/mail_log.h"
+#include "support/file_contents.h"
 #include "support/temp_state.h"
 
 #include <QDir>
@@ -18,11 +19,6 @@ private Q_SLOTS:
     void unopenableLogKeepsTheReason();
     void failedWriteStopsWritingWithTheReason();
 };
-
-static QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void TestMailLog::fileName_data() {
     QTest::addColumn<QString>("title");
@@ -92,13 +88,14 @@ void TestMailLog::appendsEntriesAsUtf8WithCrLf() {
                                 "[Begin Header]\r\n"
                                 "Subject : two\r\nFrom : Bob\r\n"
                                 "[End Header]\r\n";
-    QCOMPARE(readAll(options.LogFilesPath + "/Home.doc"), expected);
+    QCOMPARE(ReadWholeFile(options.LogFilesPath + "/Home.doc"), expected);
 
     options.LogAllInOne = true;
     QVERIFY(log.Open(options, "Home"));
     log.WriteEntry(first);
     log.Close();
-    QVERIFY(readAll(options.LogFilesPath + "/Master.doc").startsWith("[Begin Header]\r\nSubject"));
+    QVERIFY(ReadWholeFile(options.LogFilesPath + "/Master.doc")
+                .startsWith("[Begin Header]\r\nSubject"));
 }
 
 void TestMailLog::disabledLogTouchesNothing() {
