@@ -7,8 +7,8 @@
 // would. The check is driven as the account check drives the client: for
 // each message the size, then the header fields, each call awaited.
 
-#include "engine/pop_client.h"
-#include "fake_pop3_server.h"
+#include "engine/pop/pop_client.h"
+#include "support/fake_pop3_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

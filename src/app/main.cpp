@@ -1,5 +1,5 @@
-#include "command_line.h"
-#include "engine/check_mode.h"
+#include "app/command_line.h"
+#include "app/check_mode.h"
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"

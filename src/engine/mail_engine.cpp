@@ -2,11 +2,11 @@
 
 #include "engine/check_host.h"
 #include "engine/header_text.h"
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 #include "engine/rule_matching.h"
 #include "engine/seen_messages.h"
 #include "engine/size_format.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_tree_model.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
 

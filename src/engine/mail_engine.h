@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/mail_log.h"
-#include "main_window/account_nodes.h"
+#include "tree/account_nodes.h"
 
 #include <QHash>
 #include <QObject>
@@ -12,26 +12,6 @@ class AccountTreeModel;
 class CheckHost;
 class PopClient;
 class PopDocument;
-
-// Status texts of an account node during a check; each follows the title.
-namespace AccountStatus {
-inline const QString Connecting = QStringLiteral(" --- Connecting...");
-inline const QString Connected = QStringLiteral(" --- Connected.");
-inline const QString Verifying = QStringLiteral(" --- Verifying...");
-inline const QString Passed = QStringLiteral(" --- Passed.");
-inline const QString BadLogon = QStringLiteral(" --- Bad user ID or Password!");
-inline const QString ErrorConnecting = QStringLiteral(" --- Error Connecting!");
-inline const QString NoMessages = QStringLiteral(" --- No messages.");
-inline const QString TooManyMessages = QStringLiteral(" --- Too many messages!");
-} // namespace AccountStatus
-
-// Texts a message node ends with when a step for it failed.
-namespace MessageStatus {
-inline const QString InvalidMessage = QStringLiteral("Invalid message!");
-inline const QString HeaderError = QStringLiteral("Error retrieving header!");
-inline const QString DeleteError = QStringLiteral("Unable to Delete message!");
-inline const QString DeletedPrefix = QStringLiteral("(Deleted) --- ");
-} // namespace MessageStatus
 
 // How a check classed a message, for the headless report.
 enum class MessageOutcome { FirstSeen, Known, Deleted, Failed };

@@ -4,8 +4,8 @@
 #include "engine/monitor_host.h"
 #include "engine/rule_matching.h"
 #include "engine/seen_messages.h"
-#include "main_window/account_nodes.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_nodes.h"
+#include "tree/account_tree_model.h"
 #include "records/app_state.h"
 #include "records/general_options_store.h"
 

@@ -1,7 +1,7 @@
 #include "main_window/account_tree_handlers.h"
 
-#include "main_window/account_nodes.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_nodes.h"
+#include "tree/account_tree_model.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/main_menus.h"
 #include "records/account_store.h"

@@ -1,6 +1,6 @@
 #include "main_window/account_tree_view.h"
 
-#include "main_window/account_tree_model.h"
+#include "tree/account_tree_model.h"
 #include "main_window/larkwatch_icons.h"
 
 #include <QHash>

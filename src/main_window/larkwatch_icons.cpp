@@ -1,6 +1,6 @@
 #include "main_window/larkwatch_icons.h"
 
-#include "main_window/account_nodes.h"
+#include "tree/account_nodes.h"
 
 #include <QHash>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #include "main_window/main_window.h"
 
-#include "engine/pop_client.h"
-#include "main_window/account_nodes.h"
+#include "engine/pop/pop_client.h"
+#include "tree/account_nodes.h"
 #include "main_window/account_tree_handlers.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_tree_model.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_menus.h"

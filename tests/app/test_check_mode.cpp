@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "app/command_line.h"
 #include "main_window/single_instance.h"
 #include "records/account_store.h"
 #include "records/general_options_store.h"

@@ -1,8 +1,8 @@
 #include "engine/mail_engine.h"
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "engine/seen_messages.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_tree_model.h"
 #include "recording_monitor_host.h"
 #include "support/temp_state.h"
 

@@ -1,4 +1,4 @@
-#include "main_window/account_tree_model.h"
+#include "tree/account_tree_model.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 
 // The value of the first field with this name, in any letter case, or empty.
 inline QString FieldValue(const QList<HeaderField>& fields, const QString& name) {

@@ -3,11 +3,11 @@
 #include <gmime/gmime.h>
 #include <iconv.h>
 
-#include "engine/mime_message.h"
+#include "engine/mime/mime_message.h"
 
-#include "engine/mime_header_fields.h"
-#include "engine/mime_html_text.h"
-#include "engine/mime_words.h"
+#include "engine/mime/mime_header_fields.h"
+#include "engine/mime/mime_html_text.h"
+#include "engine/mime/mime_words.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "engine/mime_header_fields.h"
+#include "engine/mime/mime_header_fields.h"
 
-#include "engine/mime_words.h"
+#include "engine/mime/mime_words.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/pop_reply_reader.h"
+#include "engine/pop/pop_reply_reader.h"
 
 void PopReplyReader::Append(const QByteArray& bytes) {
     // Drop what has been consumed before growing the buffer, so a long

@@ -1,6 +1,6 @@
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 #include "support/header_fields.h"
-#include "fake_pop3_server.h"
+#include "support/fake_pop3_server.h"
 
 #include <QCryptographicHash>
 #include <QFile>

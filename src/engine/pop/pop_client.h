@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/mime/header_field.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -21,13 +23,6 @@ class PopHeaderCache;
 class PopReplyReader;
 struct PopReply;
 struct PopReplyShape;
-
-// One header field as the server sent it: name as given, value unfolded and
-// decoded to Unicode.
-struct HeaderField {
-    QString Name;
-    QString Value;
-};
 
 // What a header or message request delivers through PopClient::DocOutput.
 class PopDocument {

@@ -1,5 +1,5 @@
-#include "main_window/account_nodes.h"
-#include "main_window/account_tree_model.h"
+#include "tree/account_nodes.h"
+#include "tree/account_tree_model.h"
 #include "records/app_state.h"
 #include "support/temp_state.h"
 

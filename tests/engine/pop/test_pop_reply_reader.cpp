@@ -1,4 +1,4 @@
-#include "engine/pop_reply_reader.h"
+#include "engine/pop/pop_reply_reader.h"
 
 #include <QTest>
 

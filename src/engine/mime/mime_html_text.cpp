@@ -1,4 +1,4 @@
-#include "engine/mime_html_text.h"
+#include "engine/mime/mime_html_text.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 
-#include "engine/mime_header_fields.h"
-#include "engine/mime_message.h"
-#include "engine/pop_header_cache.h"
-#include "engine/pop_reply_reader.h"
+#include "engine/mime/mime_header_fields.h"
+#include "engine/mime/mime_message.h"
+#include "engine/pop/pop_header_cache.h"
+#include "engine/pop/pop_reply_reader.h"
 
 #include <QCryptographicHash>
 #include <QRegularExpression>

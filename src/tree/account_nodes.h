@@ -1,29 +1,13 @@
 #pragma once
 
+#include "tree/node_texts.h"
+
 #include <QString>
 #include <QtGlobal>
 
 class AccountTreeModel;
 class AppState;
 struct MailAccount;
-
-// The six image keys of the account tree.
-namespace NodeImage {
-inline const QString NoMail = QStringLiteral("NoMail");     // account, collapsed
-inline const QString HaveMail = QStringLiteral("HaveMail"); // account, expanded
-inline const QString Closed = QStringLiteral("Closed");     // disabled account
-inline const QString Mail = QStringLiteral("Mail");         // known, acknowledged message
-inline const QString NewMail = QStringLiteral("NewMail");   // new message
-inline const QString Deleted = QStringLiteral("Deleted");   // message deleted on the server
-} // namespace NodeImage
-
-// Account node status texts that follow the title.
-namespace AccountStatus {
-inline const QString Unchecked = QStringLiteral(" --- Unchecked.");
-inline const QString Checking = QStringLiteral(" --- Checking...");
-// Written straight after the title, without a blank.
-inline const QString Disabled = QStringLiteral("--- Disabled.");
-} // namespace AccountStatus
 
 // Adds the account's node: its title followed by `status` with image "NoMail",
 // or, for a disabled account, the title followed by "--- Disabled." with

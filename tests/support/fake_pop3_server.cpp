@@ -1,4 +1,4 @@
-#include "fake_pop3_server.h"
+#include "support/fake_pop3_server.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "engine/pop_client.h"
+#include "engine/pop/pop_client.h"
 #include "support/dovecot_fixture.h"
 
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <functional>
 
 // The POP client against a real Dovecot started by the "dovecot" test
-// fixture (tests/engine/dovecot/dovecot-fixture.sh), in all three security
+// fixture (tests/support/dovecot/dovecot-fixture.sh), in all three security
 // modes.
 class TestPopDovecot : public QObject {
     Q_OBJECT

@@ -1,6 +1,6 @@
-#include "engine/mime_words.h"
+#include "engine/mime/mime_words.h"
 
-#include "engine/mime_message.h"
+#include "engine/mime/mime_message.h"
 
 #include <QStringDecoder>
 

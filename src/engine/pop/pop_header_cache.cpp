@@ -1,4 +1,4 @@
-#include "engine/pop_header_cache.h"
+#include "engine/pop/pop_header_cache.h"
 
 QString PopHeaderCache::Key(const QString& host, qint32 port, const QString& user,
                             const QByteArray& uniqueId) {

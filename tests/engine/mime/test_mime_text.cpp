@@ -1,8 +1,8 @@
-#include "engine/mime_header_fields.h"
+#include "engine/mime/mime_header_fields.h"
 #include "support/header_fields.h"
-#include "engine/mime_html_text.h"
-#include "engine/mime_message.h"
-#include "engine/mime_words.h"
+#include "engine/mime/mime_html_text.h"
+#include "engine/mime/mime_message.h"
+#include "engine/mime/mime_words.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/pop_client.h"
+#include "engine/mime/header_field.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Every fixed text and image key the account tree shows, in one place.
+
+// The six image keys of the account tree.
+namespace NodeImage {
+inline const QString NoMail = QStringLiteral("NoMail");     // account, collapsed
+inline const QString HaveMail = QStringLiteral("HaveMail"); // account, expanded
+inline const QString Closed = QStringLiteral("Closed");     // disabled account
+inline const QString Mail = QStringLiteral("Mail");         // known, acknowledged message
+inline const QString NewMail = QStringLiteral("NewMail");   // new message
+inline const QString Deleted = QStringLiteral("Deleted");   // message deleted on the server
+} // namespace NodeImage
+
+// Account node status texts; each follows the title.
+namespace AccountStatus {
+inline const QString Unchecked = QStringLiteral(" --- Unchecked.");
+inline const QString Checking = QStringLiteral(" --- Checking...");
+// Written straight after the title, without a blank.
+inline const QString Disabled = QStringLiteral("--- Disabled.");
+inline const QString Connecting = QStringLiteral(" --- Connecting...");
+inline const QString Connected = QStringLiteral(" --- Connected.");
+inline const QString Verifying = QStringLiteral(" --- Verifying...");
+inline const QString Passed = QStringLiteral(" --- Passed.");
+inline const QString BadLogon = QStringLiteral(" --- Bad user ID or Password!");
+inline const QString ErrorConnecting = QStringLiteral(" --- Error Connecting!");
+inline const QString NoMessages = QStringLiteral(" --- No messages.");
+inline const QString TooManyMessages = QStringLiteral(" --- Too many messages!");
+} // namespace AccountStatus
+
+// Texts a message node ends with when a step for it failed.
+namespace MessageStatus {
+inline const QString InvalidMessage = QStringLiteral("Invalid message!");
+inline const QString HeaderError = QStringLiteral("Error retrieving header!");
+inline const QString DeleteError = QStringLiteral("Unable to Delete message!");
+inline const QString DeletedPrefix = QStringLiteral("(Deleted) --- ");
+} // namespace MessageStatus
