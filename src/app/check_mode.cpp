@@ -2,7 +2,7 @@
 
 #include "engine/history_file.h"
 #include "engine/mail_engine.h"
-#include "engine/monitor_host.h"
+#include "app/headless_host.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "tree/account_tree_model.h"
@@ -45,7 +45,7 @@ int RunCheckMode(AppState& state, bool json, QTextStream& out) {
 
     AccountTreeModel tree;
     PopClient pop;
-    MonitorHost host;
+    HeadlessHost host;
     MailEngine engine(state, tree, pop, host);
     QTimer poolingEvent;
     Scheduler scheduler(state, tree, engine, host, poolingEvent);

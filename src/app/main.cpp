@@ -3,7 +3,6 @@
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
-#include "main_window/monitoring.h"
 #include "main_window/single_instance.h"
 #include "records/app_state.h"
 
@@ -78,7 +77,6 @@ int main(int argc, char* argv[]) {
 
     AppState state;
     MainWindow window(state);
-    Monitoring monitoring(window);
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.Form_Load();

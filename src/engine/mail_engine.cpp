@@ -1,6 +1,6 @@
 #include "engine/mail_engine.h"
 
-#include "engine/check_host.h"
+#include "engine/monitor_host.h"
 #include "engine/header_text.h"
 #include "engine/pop/pop_client.h"
 #include "engine/rule_matching.h"
@@ -22,7 +22,7 @@ void raise(qint16& counter) {
 }
 } // namespace
 
-MailEngine::MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, CheckHost& host,
+MailEngine::MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, MonitorHost& host,
                        QObject* parent)
     : QObject(parent), m_state(state), m_tree(tree), m_pop(pop), m_host(host) {
     connect(&m_pop, &PopClient::DocOutput, this, &MailEngine::POP_DocOutput);

@@ -9,7 +9,7 @@
 
 class AppState;
 class AccountTreeModel;
-class CheckHost;
+class MonitorHost;
 class PopClient;
 class PopDocument;
 
@@ -30,7 +30,7 @@ struct MessageReport {
 class MailEngine : public QObject {
     Q_OBJECT
 public:
-    MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, CheckHost& host,
+    MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, MonitorHost& host,
                QObject* parent = nullptr);
 
     // Checks the account of the drop-highlighted node (CurrentAccount names the
@@ -75,7 +75,7 @@ private:
     AppState& m_state;
     AccountTreeModel& m_tree;
     PopClient& m_pop;
-    CheckHost& m_host;
+    MonitorHost& m_host;
     bool m_checkRunning = false;
 
     qint32 m_reportedSize = -1;

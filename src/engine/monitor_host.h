@@ -1,33 +1,42 @@
 #pragma once
 
-#include "engine/check_host.h"
-
 #include <QString>
 #include <QStringList>
 
-// What a pass over all accounts needs from the window around it, beyond a
-// check's needs. The headless check mode uses the empty implementations.
-class MonitorHost : public CheckHost {
-public:
-    void SetTopMenusEnabled(bool) override {}
-    void SetBusyCursor(bool) override {}
+// The picture of the notification-area icon.
+enum class TrayPicture { NoNewMail = 0, Checking = 1, NewMail = 2, Suspended = 3 };
 
-    virtual void SetCaption(const QString&) {}
-    virtual void SetTimeLeftText(const QString&) {}
-    // Tray pictures: 0 no new mail, 1 checking, 2 new mail, 3 suspended.
-    virtual void SetTrayPicture(int) {}
-    virtual bool IsMinimized() const { return false; }
+// What the engine asks of whatever hosts it: the main window, or nothing at
+// all in the headless check. The engine never sees a widget.
+class MonitorHost {
+public:
+    virtual ~MonitorHost() = default;
+
+    // Enables or disables the four top menus (Monitoring, Accounts, Messages,
+    // Help) with every shortcut of their items.
+    virtual void SetTopMenusEnabled(bool enabled) = 0;
+    // The arrow with hourglass while the server is being talked to. Setting
+    // the same state twice has no further effect, so the pointer stays balanced.
+    virtual void SetBusyCursor(bool busy) = 0;
+    virtual void SetCaption(const QString& caption) = 0;
+    // The countdown box's text ("04:59").
+    virtual void SetTimeLeftText(const QString& text) = 0;
+    virtual void SetTrayPicture(TrayPicture picture) = 0;
+    virtual bool IsMinimized() const = 0;
     // Brings the window back in the state it had before it was minimised or
-    // hidden, and gives the tree the focus.
-    virtual void BringBackWindow() {}
-    virtual void HideSelection() {}
-    virtual void SetUpdateNowEnabled(bool) {}
-    virtual void UpdateMenus() {}
+    // hidden (normal or maximised), and gives the tree the focus.
+    virtual void BringBackWindow() = 0;
+    // Clears the tree's selection display unless a dialog is open.
+    virtual void HideSelection() = 0;
+    virtual void SetUpdateNowEnabled(bool enabled) = 0;
+    // Enables the menu items from CurrentAccount, CurrentMessage and
+    // MonitoringSuspended.
+    virtual void UpdateMenus() = 0;
     // The new-mail dialog after a pass: shown when closed and there is new
     // mail, updated (and focused when asked) when open.
-    virtual void ShowNewMailDialog(bool focusOpenDialog) { (void)focusOpenDialog; }
+    virtual void ShowNewMailDialog(bool focusOpenDialog) = 0;
     // Plays the configured sound once (no files), or each distinct file once.
-    virtual void PlaySounds(const QStringList& wavFiles) { (void)wavFiles; }
+    virtual void PlaySounds(const QStringList& wavFiles) = 0;
     // Ends the program without asking (a failed connection with AutoExit).
-    virtual void CloseProgram() {}
+    virtual void CloseProgram() = 0;
 };

@@ -61,7 +61,7 @@ void Scheduler::RunPass() {
     PoolingEvent.stop();
     PoolingEvent.setInterval(kTickMs);
     if (options.RunInTray)
-        m_host.SetTrayPicture(1);
+        m_host.SetTrayPicture(TrayPicture::Checking);
     if (m_host.IsMinimized() && !options.RunInTray)
         m_host.SetCaption(kCaption + QStringLiteral(" (checking)"));
 
@@ -81,7 +81,7 @@ void Scheduler::RunPass() {
         if (options.RunInTray) {
             const bool announce = m_engine.MessagesListed != 0 &&
                                   (m_engine.FirstSeenCount != 0 || options.AutoDialog);
-            m_host.SetTrayPicture(announce ? 2 : 0);
+            m_host.SetTrayPicture(announce ? TrayPicture::NewMail : TrayPicture::NoNewMail);
         }
         if ((options.PlayWav || options.RandomPlayWAV) && m_engine.FirstSeenCount > 0)
             m_host.PlaySounds(WavFilesForPass(m_state, m_tree));
@@ -148,7 +148,7 @@ void Scheduler::mnuSuspend_Click() {
     PoolingEvent.stop();
     m_state.MonitoringSuspended = true;
     if (m_state.AppSettings.RunInTray)
-        m_host.SetTrayPicture(3);
+        m_host.SetTrayPicture(TrayPicture::Suspended);
     m_host.SetCaption(kCaption + QStringLiteral(" (Suspended)"));
     m_host.UpdateMenus();
     m_host.HideSelection();
@@ -158,7 +158,7 @@ void Scheduler::mnuResume_Click() {
     PoolingEvent.start();
     m_state.MonitoringSuspended = false;
     if (m_state.AppSettings.RunInTray)
-        m_host.SetTrayPicture(0);
+        m_host.SetTrayPicture(TrayPicture::NoNewMail);
     m_host.SetCaption(kCaption);
     m_host.UpdateMenus();
 }

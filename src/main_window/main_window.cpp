@@ -1,6 +1,10 @@
 #include "main_window/main_window.h"
 
+#include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
+#include "engine/scheduler.h"
+#include "main_window/default_collaborators.h"
+#include "main_window/monitoring_commands.h"
 #include "tree/account_nodes.h"
 #include "main_window/account_tree_handlers.h"
 #include "tree/account_tree_model.h"
@@ -20,7 +24,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSessionManager>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <utility>
 
@@ -32,7 +35,7 @@ constexpr int kTimeLeftTopGap = 1;
 constexpr int kTimeLeftRightGap = 3;
 } // namespace
 
-MainWindow::MainWindow(AppState& state, QWidget* parent)
+MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_model(new AccountTreeModel(this)),
       m_pop(new PopClient(this)), m_treeArea(new QWidget(this)),
       m_tree(new AccountTreeView(*m_model, m_treeArea)), m_timeLeft(new QLineEdit(m_treeArea)),
@@ -68,10 +71,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
 
     m_poolingEvent->setObjectName(QStringLiteral("PoolingEvent"));
     m_poolingEvent->setInterval(1000);
-    connect(m_poolingEvent, &QTimer::timeout, this, [this] {
-        if (Hooks.PoolingEventTick)
-            Hooks.PoolingEventTick();
-    });
+    m_engine = std::make_unique<MailEngine>(m_state, *m_model, *m_pop, *this);
+    m_scheduler = std::make_unique<Scheduler>(m_state, *m_model, *m_engine, *this, *m_poolingEvent);
+    // The window alone routes the timer's ticks to the scheduler.
+    connect(m_poolingEvent, &QTimer::timeout, this, [this] { m_scheduler->PoolingEvent_Timer(); });
+    ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
+    UseCollaborators(collaborators);
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::CloseForSessionEnd);
@@ -86,6 +91,26 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
 
 MainWindow::~MainWindow() {
     SetBusyCursor(false);
+}
+
+void MainWindow::UseCollaborators(const WindowCollaborators& given) {
+    m_parts = given;
+    if (!m_parts.Memory) {
+        m_ownMemory = std::make_unique<EngineMailMemory>(m_state, *m_engine);
+        m_parts.Memory = m_ownMemory.get();
+    }
+    if (!m_parts.Tray) {
+        m_ownTray = std::make_unique<IconlessTrayArea>();
+        m_parts.Tray = m_ownTray.get();
+    }
+    if (!m_parts.NewMail) {
+        m_ownNewMail = std::make_unique<SilentNewMailNotice>();
+        m_parts.NewMail = m_ownNewMail.get();
+    }
+    if (!m_parts.Sounds) {
+        m_ownSounds = std::make_unique<SilentSoundOutput>();
+        m_parts.Sounds = m_ownSounds.get();
+    }
 }
 
 void MainWindow::Form_Load() {
@@ -114,10 +139,8 @@ void MainWindow::Form_Load() {
 
     LoadFilters(m_state);
     LoadWavActions(m_state);
-    if (Hooks.SetInTray)
-        Hooks.SetInTray(m_state.AppSettings.RunInTray);
-    if (Hooks.LoadHistory)
-        Hooks.LoadHistory();
+    m_parts.Tray->SetInTray(m_state.AppSettings.RunInTray);
+    m_parts.Memory->LoadHistory();
     Form_Resize();
     if (m_state.AppSettings.AutoMin)
         showMinimized();
@@ -142,8 +165,8 @@ void MainWindow::Form_Resize() {
         return;
     SaveWindowPlacement();
     if (!isMinimized()) {
-        if (m_state.NewMailDialogOpen && Hooks.CloseNewMailDialog)
-            Hooks.CloseNewMailDialog();
+        if (m_state.NewMailDialogOpen)
+            m_parts.NewMail->Close();
         m_tag = (windowState() & Qt::WindowMaximized) ? QStringLiteral("2") : QStringLiteral("0");
     } else {
         // Off the task bar into the tray, but only where a tray exists to
@@ -154,11 +177,9 @@ void MainWindow::Form_Resize() {
                 if (IsMinimized() && m_state.AppSettings.RunInTray)
                     hide();
             });
-        if (Hooks.MarkAllRead)
-            Hooks.MarkAllRead();
+        m_parts.Memory->MarkAllRead();
     }
-    if (Hooks.SetTrayPicture)
-        Hooks.SetTrayPicture(0);
+    m_parts.Tray->SetPicture(TrayPicture::NoNewMail);
     LayOutTreeArea();
     HideSelection();
 }
@@ -181,12 +202,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::TrayAvailable() const {
-    return Hooks.TrayAvailable ? Hooks.TrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    return m_parts.Tray->Available();
 }
 
 bool MainWindow::PopHoldsConnection() const {
-    if (Hooks.PopHoldsConnection)
-        return Hooks.PopHoldsConnection();
     return m_pop->LogonState() != PopClient::NotConnected ||
            m_pop->ConnectionState() != PopClient::ConnectionClosed;
 }
@@ -229,10 +248,8 @@ void MainWindow::FinishUnload() {
     m_unloaded = true;
     m_poolingEvent->stop();
     SaveWindowPlacement();
-    if (Hooks.AcknowledgeShownMessages)
-        Hooks.AcknowledgeShownMessages();
-    if (Hooks.SaveHistory)
-        Hooks.SaveHistory();
+    m_parts.Memory->AcknowledgeShownMessages();
+    m_parts.Memory->SaveHistory();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -315,4 +332,24 @@ void MainWindow::ShowInRecordedState() {
     raise();
     activateWindow();
     m_tree->setFocus();
+}
+
+void MainWindow::SetTrayPicture(TrayPicture picture) {
+    m_parts.Tray->SetPicture(picture);
+}
+
+void MainWindow::BringBackWindow() {
+    ShowInRecordedState();
+}
+
+void MainWindow::ShowNewMailDialog(bool focusOpenDialog) {
+    m_parts.NewMail->Show(focusOpenDialog);
+}
+
+void MainWindow::PlaySounds(const QStringList& wavFiles) {
+    m_parts.Sounds->PlaySounds(wavFiles);
+}
+
+void MainWindow::CloseProgram() {
+    Unload();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main_window/engine_window.h"
-#include "main_window/main_window_hooks.h"
+#include "engine/monitor_host.h"
+#include "main_window/window_collaborators.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -10,15 +10,19 @@ class AccountTreeHandlers;
 class AccountTreeModel;
 class AccountTreeView;
 class AppState;
+class MailEngine;
 class MainMenus;
 class PopClient;
+class Scheduler;
 class QLineEdit;
 class QTimer;
 
 // The program's one window, "Main": the account tree filling the client
 // area, the countdown box at its top-right corner, and the menus. Loading it
-// (Form_Load) starts the program; unloading it ends the program.
-class MainWindow : public QMainWindow, public EngineWindow {
+// (Form_Load) starts the program; unloading it ends the program. It owns the
+// tree, the POP client, the polling timer, the engine and the scheduler, and
+// is the engine's host: a thin one that hands the work to its collaborators.
+class MainWindow : public QMainWindow, public MonitorHost {
     Q_OBJECT
 public:
     // Why the window is being closed.
@@ -28,11 +32,11 @@ public:
         AppWindows = 2,      // the desktop session is ending
     };
 
-    explicit MainWindow(AppState& state, QWidget* parent = nullptr);
+    // Collaborators not given are the window's own defaults: the engine's
+    // memory, an icon-less tray area, no new-mail dialog and no sound.
+    explicit MainWindow(AppState& state, WindowCollaborators collaborators = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // Fill before Form_Load.
-    MainWindowHooks Hooks;
 
     // The start-up sequence: accounts, tree, placement, options, shown window,
     // rules, tray, history, layout, AutoMin, the first check in 5 seconds.
@@ -60,20 +64,35 @@ public:
     AccountTreeHandlers& TreeHandlers() const { return *m_handlers; }
     PopClient& POP() const { return *m_pop; }
     AppState& State() const { return m_state; }
+    MailEngine& Engine() const { return *m_engine; }
+    Scheduler& Passes() const { return *m_scheduler; }
+    // The one-second polling timer "PoolingEvent".
+    QTimer& PoolingEvent() const { return *m_poolingEvent; }
 
-    // EngineWindow
+    // Whether "&Accounts" is enabled (false while a check runs).
+    bool AccountsMenuEnabled() const;
+    // Brings the window back in the state recorded when it was last not
+    // minimised (normal or maximised), shows it if hidden, and gives the tree
+    // the input focus.
+    void ShowInRecordedState();
+    // Closes the program as the program's own code does (the exit question is
+    // skipped while ExitPending is set).
+    void Unload();
+
+    // MonitorHost
     void SetTopMenusEnabled(bool enabled) override;
-    bool AccountsMenuEnabled() const override;
     void SetBusyCursor(bool busy) override;
-    void UpdateMenus() override;
+    void SetCaption(const QString& caption) override;
+    void SetTimeLeftText(const QString& text) override;
+    void SetTrayPicture(TrayPicture picture) override;
+    bool IsMinimized() const override;
+    void BringBackWindow() override;
     void HideSelection() override;
     void SetUpdateNowEnabled(bool enabled) override;
-    void SetTimeLeftText(const QString& text) override;
-    void SetCaption(const QString& caption) override;
-    bool IsMinimized() const override;
-    void ShowInRecordedState() override;
-    void Unload() override;
-    QTimer& PoolingEvent() override { return *m_poolingEvent; }
+    void UpdateMenus() override;
+    void ShowNewMailDialog(bool focusOpenDialog) override;
+    void PlaySounds(const QStringList& wavFiles) override;
+    void CloseProgram() override;
 
 Q_SIGNALS:
     // The window has been unloaded: the program is to end.
@@ -87,6 +106,7 @@ protected:
 
 private:
     void LayOutTreeArea();
+    void UseCollaborators(const WindowCollaborators& given);
     bool TrayAvailable() const;
     bool PopHoldsConnection() const;
     void FinishUnload();
@@ -100,6 +120,15 @@ private:
     std::unique_ptr<MainMenus> m_menus;
     AccountTreeHandlers* m_handlers;
     QTimer* m_poolingEvent;
+    std::unique_ptr<MailEngine> m_engine;
+    std::unique_ptr<Scheduler> m_scheduler;
+
+    // The collaborators in use, and the defaults that stand in for those not given.
+    WindowCollaborators m_parts;
+    std::unique_ptr<MailMemory> m_ownMemory;
+    std::unique_ptr<TrayArea> m_ownTray;
+    std::unique_ptr<NewMailNotice> m_ownNewMail;
+    std::unique_ptr<SoundOutput> m_ownSounds;
 
     QString m_tag = QStringLiteral("0");
     bool m_startingUp = false;

@@ -6,7 +6,7 @@
 #include "support/fake_pop3_server.h"
 #include "tree/account_nodes.h"
 #include "tree/account_tree_model.h"
-#include "recording_monitor_host.h"
+#include "support/recording_monitor_host.h"
 #include "support/temp_state.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "engine/scheduler.h"
 #include "engine/seen_messages.h"
 #include "tree/account_tree_model.h"
-#include "recording_monitor_host.h"
+#include "support/recording_monitor_host.h"
 #include "support/temp_state.h"
 
 #include <QtTest>

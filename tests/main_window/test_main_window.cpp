@@ -1,9 +1,11 @@
-#include "tree/account_tree_model.h"
+#include "engine/pop/pop_client.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "main_window/window_placement.h"
+#include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
+#include "tree/account_tree_model.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -52,6 +54,32 @@ bool FlushZeroTimers() {
     return QTest::qWaitFor([&done] { return done; }, 5000);
 }
 
+// The window's collaborators, each noting its calls in one list of events.
+class RecordingCollaborators : public MailMemory, public TrayArea, public NewMailNotice {
+public:
+    RecordingCollaborators(QStringList& events, const bool& trayAvailable)
+        : m_events(events), m_trayAvailable(trayAvailable) {}
+    QWidget* Window = nullptr;
+
+    void LoadHistory() override {
+        m_events << QString("LoadHistory shown=%1").arg(Window && Window->isVisible());
+    }
+    void AcknowledgeShownMessages() override { m_events << "AcknowledgeShownMessages"; }
+    void SaveHistory() override { m_events << "SaveHistory"; }
+    void MarkAllRead() override { m_events << "MarkAllRead"; }
+    bool Available() const override { return m_trayAvailable; }
+    void SetInTray(bool on) override { m_events << QString("SetInTray %1").arg(on); }
+    void SetPicture(TrayPicture picture) override {
+        m_events << QString("TrayPicture %1").arg(int(picture));
+    }
+    void Show(bool) override {}
+    void Close() override { m_events << "CloseNewMailDialog"; }
+
+private:
+    QStringList& m_events;
+    const bool& m_trayAvailable;
+};
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -83,19 +111,22 @@ private:
     void Write(const QString& key, const QString& value, const QString& section = "Config");
     QString Stored(const QString& key) const;
     MainWindow& Load();
+    // Connects the window's POP client to a server, so that it holds a connection.
+    void HoldConnection(MainWindow& w);
 
     std::unique_ptr<TempState> m_temp;
     std::unique_ptr<MainWindow> m_window;
     QStringList m_events;
-    bool m_holdsConnection = false;
     bool m_trayAvailable = false;
+    std::unique_ptr<RecordingCollaborators> m_parts;
+    std::unique_ptr<FakePop3Server> m_server;
 };
 
 void TestMainWindow::init() {
     m_temp = std::make_unique<TempState>();
     m_events.clear();
-    m_holdsConnection = false;
     m_trayAvailable = false;
+    m_server.reset();
     Write("Total", "2", "Accounts");
     Write("Title1", "Work", "Accounts");
     Write("Title2", "Old", "Accounts");
@@ -104,6 +135,8 @@ void TestMainWindow::init() {
 
 void TestMainWindow::cleanup() {
     m_window.reset();
+    m_parts.reset();
+    m_server.reset();
     m_temp.reset();
 }
 
@@ -115,22 +148,29 @@ QString TestMainWindow::Stored(const QString& key) const {
     return m_temp->State->Store.ReadSetting("Config", key, "(none)");
 }
 
-// A window with every hook recording its call, loaded as the program loads it.
+// A window with every collaborator recording its call, loaded as the program
+// loads it.
 MainWindow& TestMainWindow::Load() {
-    m_window = std::make_unique<MainWindow>(*m_temp->State);
-    MainWindowHooks& h = m_window->Hooks;
-    MainWindow* w = m_window.get();
-    h.LoadHistory = [this, w] { m_events << QString("LoadHistory shown=%1").arg(w->isVisible()); };
-    h.AcknowledgeShownMessages = [this] { m_events << "AcknowledgeShownMessages"; };
-    h.SaveHistory = [this] { m_events << "SaveHistory"; };
-    h.MarkAllRead = [this] { m_events << "MarkAllRead"; };
-    h.CloseNewMailDialog = [this] { m_events << "CloseNewMailDialog"; };
-    h.SetInTray = [this](bool on) { m_events << QString("SetInTray %1").arg(on); };
-    h.SetTrayPicture = [this](int picture) { m_events << QString("TrayPicture %1").arg(picture); };
-    h.TrayAvailable = [this] { return m_trayAvailable; };
-    h.PopHoldsConnection = [this] { return m_holdsConnection; };
+    m_parts = std::make_unique<RecordingCollaborators>(m_events, m_trayAvailable);
+    WindowCollaborators parts;
+    parts.Memory = m_parts.get();
+    parts.Tray = m_parts.get();
+    parts.NewMail = m_parts.get();
+    m_window = std::make_unique<MainWindow>(*m_temp->State, parts);
+    m_parts->Window = m_window.get();
     m_window->Form_Load();
     return *m_window;
+}
+
+void TestMainWindow::HoldConnection(MainWindow& w) {
+    m_server = std::make_unique<FakePop3Server>();
+    QVERIFY(m_server->Listen());
+    PopClient& pop = w.POP();
+    pop.ServerHost = "127.0.0.1";
+    pop.ServerPort = m_server->Port();
+    pop.Connect();
+    QTRY_VERIFY(!pop.Busy());
+    QCOMPARE(pop.ConnectionState(), qint16(PopClient::ConnectionIdle));
 }
 
 void TestMainWindow::startUpSequence() {
@@ -304,7 +344,7 @@ void TestMainWindow::busyConnectionRefusesExitOnce() {
     m_events.clear();
     QSignalSpy unloaded(&w, &MainWindow::Unloaded);
     Write("State", "(cleared)");
-    m_holdsConnection = true;
+    HoldConnection(w);
     {
         MessageBoxAnswerer yes(QMessageBox::Yes);
         w.Menus().Action("mnuExit")->trigger();
@@ -316,7 +356,7 @@ void TestMainWindow::busyConnectionRefusesExitOnce() {
     QCOMPARE(Stored("State"), QString("0")); // but the placement was saved
 
     // Once the connection has ended the next exit goes through.
-    m_holdsConnection = false;
+    QTRY_COMPARE(w.POP().ConnectionState(), qint16(PopClient::ConnectionClosed));
     MessageBoxAnswerer yes(QMessageBox::Yes);
     w.Menus().Action("mnuExit")->trigger();
     QCOMPARE(unloaded.count(), 1);
@@ -327,7 +367,7 @@ void TestMainWindow::exitPendingClosesWithoutQuestionOrBusyTest() {
     MainWindow& w = Load();
     m_events.clear();
     QSignalSpy unloaded(&w, &MainWindow::Unloaded);
-    m_holdsConnection = true;
+    HoldConnection(w);
     m_temp->State->ExitPending = true;
     MessageBoxAnswerer no(QMessageBox::No);
     w.Unload();
@@ -340,7 +380,7 @@ void TestMainWindow::sessionEndClosesWithoutQuestion() {
     MainWindow& w = Load();
     m_events.clear();
     QSignalSpy unloaded(&w, &MainWindow::Unloaded);
-    m_holdsConnection = true; // even a running check does not hold up the session's end
+    HoldConnection(w); // even a running check does not hold up the session's end
     MessageBoxAnswerer no(QMessageBox::No);
     w.CloseForSessionEnd();
     QVERIFY(!no.Asked);

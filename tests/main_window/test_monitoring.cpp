@@ -4,7 +4,6 @@
 #include "tree/account_tree_model.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
-#include "main_window/monitoring.h"
 #include "records/account_store.h"
 #include "support/temp_state.h"
 
@@ -34,8 +33,6 @@ struct WindowRig {
         t.State->Accounts = {a};
         SaveAccounts(*t.State);
         window = std::make_unique<MainWindow>(*t.State);
-        monitoring = std::make_unique<Monitoring>(*window);
-        window->Hooks.TrayAvailable = [] { return false; };
         window->Form_Load();
     }
     QAction* Action(const char* name) const { return window->Menus().Action(name); }
@@ -43,7 +40,6 @@ struct WindowRig {
 
     TempState t;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<Monitoring> monitoring;
 };
 
 static FakePop3Server& serverWithTwoMessages(FakePop3Server& server) {

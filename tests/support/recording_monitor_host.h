@@ -11,13 +11,18 @@ public:
     void SetBusyCursor(bool busy) override { BusyPointer += busy ? 1 : -1; }
     void SetCaption(const QString& caption) override { Caption = caption; }
     void SetTimeLeftText(const QString& text) override { TimeLeft = text; }
-    void SetTrayPicture(int picture) override { TrayPictures.append(picture); }
+    void SetTrayPicture(TrayPicture picture) override { TrayPictures.append(int(picture)); }
+    bool IsMinimized() const override { return Minimized; }
+    void BringBackWindow() override { ++BringBacks; }
+    void HideSelection() override {}
     void SetUpdateNowEnabled(bool enabled) override { UpdateNowEnabled = enabled; }
     void UpdateMenus() override { ++MenuUpdates; }
     void ShowNewMailDialog(bool focus) override { DialogCalls.append(focus); }
     void PlaySounds(const QStringList& files) override { Sounds.append(files); }
     void CloseProgram() override { ++CloseRequests; }
 
+    bool Minimized = false;
+    int BringBacks = 0;
     bool MenusEnabled = true;
     int BusyPointer = 0;
     QString Caption;
