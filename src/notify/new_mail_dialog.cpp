@@ -38,12 +38,19 @@ QString FormatDialogText(const QString& templateText, const QString& caption, qi
 }
 
 NewMailDialog::NewMailDialog(AppState& state, MainWindow& main)
-    : QDialog(&main), m_state(state), m_main(main), m_image(new QLabel(this)),
-      m_lblMsg(new QLabel(this)), m_butOK(new QPushButton(QStringLiteral("OK"), this)),
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::CustomizeWindowHint),
+      m_state(state), m_main(main), m_image(new QLabel(this)), m_lblMsg(new QLabel(this)),
+      m_butOK(new QPushButton(QStringLiteral("OK"), this)),
       m_butView(new QPushButton(QStringLiteral("View Mail"), this)), m_timer1(new QTimer(this)) {
     setObjectName(QStringLiteral("NewMail"));
     setWindowTitle(QStringLiteral("Larkwatch"));
     setModal(false);
+    // A window of its own rather than a transient of the main window: window
+    // managers minimise transients with their owner, and the notice must be
+    // seen while the main window is minimised or hidden in the tray. It still
+    // goes with the main window.
+    connect(&main, &QObject::destroyed, this, [this] { delete this; });
 
     m_image->setObjectName(QStringLiteral("Image1"));
     m_lblMsg->setObjectName(QStringLiteral("lblMsg"));

@@ -17,9 +17,10 @@ class QTimer;
 // its first singular or plural choice.
 QString FormatDialogText(const QString& templateText, const QString& caption, qint32 count);
 
-// "NewMail": the modeless window that tells how many new messages there are,
-// owned by the main window. Only one exists at a time; NewMailDialogOpen says
-// whether it does.
+// "NewMail": the modeless window that tells how many new messages there are.
+// It belongs to the main window (it goes with it) but is a window of its own,
+// so it shows while the main window is minimised or in the tray. Only one
+// exists at a time; NewMailDialogOpen says whether it does.
 class NewMailDialog final : public QDialog {
     Q_OBJECT
 public:

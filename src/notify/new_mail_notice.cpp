@@ -4,6 +4,10 @@
 #include "notify/new_mail_dialog.h"
 #include "records/app_state.h"
 
+NewMailDialogNotice::~NewMailDialogNotice() {
+    delete m_dialog.data();
+}
+
 NewMailDialog* NewMailDialogNotice::Dialog() const {
     return m_dialog && m_dialog->IsLoaded() ? m_dialog.data() : nullptr;
 }
@@ -11,6 +15,8 @@ NewMailDialog* NewMailDialogNotice::Dialog() const {
 void NewMailDialogNotice::Show(bool focusOpenDialog) {
     if (NewMailDialog* open = Dialog()) {
         if (focusOpenDialog) {
+            if (open->isMinimized())
+                open->showNormal();
             open->raise();
             open->activateWindow();
         }

@@ -12,6 +12,7 @@ class NewMailDialog;
 class NewMailDialogNotice final : public NewMailNotice {
 public:
     explicit NewMailDialogNotice(AppState& state) : m_state(state) {}
+    ~NewMailDialogNotice();
 
     // The owner of the dialogs; until it is given, nothing is shown.
     void Attach(MainWindow& main) { m_main = &main; }
