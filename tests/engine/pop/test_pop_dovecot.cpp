@@ -1,11 +1,11 @@
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "support/dovecot_fixture.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -35,12 +35,7 @@ private:
 
 bool TestPopDovecot::Run(const std::function<void()>& call) {
     call();
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.start(10000);
-    while (m_client.Busy() && guard.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return !m_client.Busy();
+    return WaitUntilIdle(m_client, 10000);
 }
 
 void TestPopDovecot::initTestCase() {
