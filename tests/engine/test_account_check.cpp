@@ -8,6 +8,7 @@
 #include "tree/account_tree_model.h"
 #include "recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
@@ -16,6 +17,7 @@
 class TestAccountCheck : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void failureModes_data();
     void failureModes();
     void passOverSeveralAccounts();

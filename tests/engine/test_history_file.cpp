@@ -3,12 +3,14 @@
 #include "engine/seen_messages.h"
 #include "support/file_size_limit.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
 class TestHistoryFile : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void writesTheDesignedFormat();
     void roundTripAcrossARestart();
     void decodeDamaged_data();
@@ -143,6 +145,9 @@ void TestHistoryFile::failedWriteKeepsTheOldFile() {
 
     QString reason;
     bool saved_ok = true;
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^Larkwatch: history not saved: .*/log.tmp: only "
+                                            "1024 of \\d+ bytes written$"));
     {
         FileSizeLimit fullDisk(1024);
         QVERIFY(fullDisk.Active());
@@ -164,6 +169,8 @@ void TestHistoryFile::unwritableDataFolderIsReported() {
                               dir.filePath("plain-file/data/Larkwatch/")});
     AppendHeader(state.SeenHeaders, "Subject : x\r\n");
     QString reason;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Larkwatch: history not saved: "
+                                                          "cannot create the folder .*plain-file"));
     QVERIFY(!SaveHistory(state, &reason));
     QVERIFY2(reason.contains("plain-file/data"), qPrintable(reason));
     LoadHistory(state); // and loading from there is simply empty

@@ -2,6 +2,7 @@
 #include "support/file_contents.h"
 #include "support/file_size_limit.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QDir>
 #include <QtTest>
@@ -9,6 +10,7 @@
 class TestMailLog : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void fileName_data();
     void fileName();
     void appendsEntriesAsUtf8WithCrLf();

@@ -5,12 +5,14 @@
 #include "tree/account_tree_model.h"
 #include "recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
 class TestScheduler : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void countdownText_data();
     void countdownText();
     void tickShowsTimeLeft();

@@ -5,6 +5,7 @@
 #include "main_window/window_placement.h"
 #include "support/dialog_answerers.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,6 +65,7 @@ private:
 };
 
 void TestMainWindow::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_events.clear();
     m_holdsConnection = false;

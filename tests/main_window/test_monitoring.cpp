@@ -7,6 +7,7 @@
 #include "main_window/monitoring.h"
 #include "records/account_store.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 class TestMonitoring : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void updateNowListsMailAndExitKeepsIt();
     void countdownTicksInTheWindow();
     void suspendAndResumeFromTheMenu();

@@ -2,6 +2,7 @@
 #include "tree/account_tree_model.h"
 #include "records/app_state.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -10,6 +11,7 @@
 class TestAccountTreeModel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void nodesAreAddressedByKeyInAdditionOrder();
     void refusedAdditions_data();
     void refusedAdditions();

@@ -2,6 +2,7 @@
 #include "engine/pop/pop_wait.h"
 #include "support/header_fields.h"
 #include "support/fake_pop3_server.h"
+#include "support/fail_on_warning.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -99,6 +100,7 @@ private:
 class TestPopClient : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void wholeSessionWithoutSpeedUps();
     void wholeSessionWithSpeedUps();
     void logOnMethods_data();

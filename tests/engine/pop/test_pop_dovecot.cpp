@@ -1,6 +1,7 @@
 #include "engine/pop/pop_client.h"
 #include "engine/pop/pop_wait.h"
 #include "support/dovecot_fixture.h"
+#include "support/fail_on_warning.h"
 
 #include <QFile>
 #include <QHash>
@@ -15,6 +16,7 @@
 class TestPopDovecot : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void initTestCase();
     void wholeSession_data();
     void wholeSession();
