@@ -8,6 +8,7 @@
 #include "tree/account_tree_model.h"
 #include "recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/checked_tree_model.h"
 #include "support/fail_on_warning.h"
 
 #include <QtTest>
@@ -97,7 +98,7 @@ struct Monitor {
     }
 
     AppState& state;
-    AccountTreeModel tree;
+    CheckedTreeModel tree;
     PopClient pop;
     PassRecordingHost host;
     MailEngine engine{state, tree, pop, host};

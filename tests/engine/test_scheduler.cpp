@@ -5,6 +5,7 @@
 #include "tree/account_tree_model.h"
 #include "recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/checked_tree_model.h"
 #include "support/fail_on_warning.h"
 
 #include <QtTest>
@@ -25,7 +26,7 @@ private Q_SLOTS:
 
 struct SchedulerRig {
     TempState t;
-    AccountTreeModel tree;
+    CheckedTreeModel tree;
     PopClient pop;
     RecordingMonitorHost host;
     MailEngine engine{*t.State, tree, pop, host};
