@@ -2,6 +2,7 @@
 #include "main_window/window_placement.h"
 #include "notify/new_mail_dialog.h"
 #include "notify/new_mail_notice.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 
 #include <QLabel>
@@ -48,6 +49,7 @@ public:
 static ShownTray shownTray;
 
 void TestNewMailDialog::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_notice = std::make_unique<NewMailDialogNotice>(*m_temp->State);
     WindowCollaborators parts;

@@ -10,6 +10,7 @@
 #include "records/rule_store.h"
 #include "recording_sound_device.h"
 #include "support/fake_pop3_server.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 
 #include <QtTest>
@@ -19,10 +20,15 @@
 class TestNotifications : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void passAnnouncesNewMail_data();
     void passAnnouncesNewMail();
     void passWithoutNewMailIsQuiet();
 };
+
+void TestNotifications::init() {
+    FailOnUnexpectedWarnings();
+}
 
 struct PassRig {
     explicit PassRig(GeneralOptions options) {

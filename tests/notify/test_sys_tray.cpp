@@ -4,6 +4,7 @@
 #include "notify/notifications.h"
 #include "notify/sys_tray.h"
 #include "notify/tray_commands.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 
 #include <QMenu>
@@ -45,6 +46,7 @@ static QImage imageOf(const QIcon& icon) {
 }
 
 void TestSysTray::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_notifications = std::make_unique<Notifications>(*m_temp->State);
 }
