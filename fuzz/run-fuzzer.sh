@@ -22,8 +22,13 @@ while [ $# -gt 0 ]; do
 done
 rm -rf "$work/corpus"
 mkdir -p "$work/corpus" "$work/artifacts"
+# A dictionary of the input's tokens, beside the target's source, when there is one.
+options=()
+dict=$(dirname "${BASH_SOURCE[0]}")/$(basename "$target").dict
+[ -f "$dict" ] && options+=(-dict="$dict")
 "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$work/artifacts/" "$work/corpus" "${corpora[@]}" >"$work/log" 2>&1
+    -artifact_prefix="$work/artifacts/" "${options[@]}" "$work/corpus" "${corpora[@]}" \
+    >"$work/log" 2>&1
 status=$?
 # The figures: runs, coverage (cov), features (ft), corpus size.
 grep -E '^#[0-9]+[[:space:]]+DONE|^Done [0-9]+ runs' "$work/log"
