@@ -13,7 +13,7 @@
 
 #include "engine/header_text.h"
 #include "engine/mail_engine.h"
-#include "engine/monitor_host.h"
+#include "support/recording_monitor_host.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "records/app_state.h"
@@ -256,7 +256,7 @@ private:
     AppState m_state;
     AccountTreeModel m_tree;
     PopClient m_pop;
-    MonitorHost m_host; // the window's part left out, as in the headless check
+    RecordingMonitorHost m_host; // the window's part left out, as in the headless check
     MailEngine m_engine{m_state, m_tree, m_pop, m_host};
     QTimer m_pollingEvent;
     Scheduler m_scheduler{m_state, m_tree, m_engine, m_host, m_pollingEvent};
