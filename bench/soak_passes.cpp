@@ -256,7 +256,7 @@ private:
     AppState m_state;
     AccountTreeModel m_tree;
     PopClient m_pop;
-    RecordingMonitorHost m_host; // the window's part left out, as in the headless check
+    RecordingMonitorHost m_host; // no window: what a pass asks of one is only noted
     MailEngine m_engine{m_state, m_tree, m_pop, m_host};
     QTimer m_pollingEvent;
     Scheduler m_scheduler{m_state, m_tree, m_engine, m_host, m_pollingEvent};
