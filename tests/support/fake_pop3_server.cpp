@@ -198,6 +198,11 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
 
     if (command == NoReplyTo)
         return;
+    if (DropAfterMessages > 0 && (command == "TOP" || command == "RETR") &&
+        argument.toInt() > DropAfterMessages) {
+        Close(session);
+        return;
+    }
     if (command == ErrOn) {
         Reply(session, Line("-ERR refused by request"));
         return;

@@ -62,6 +62,7 @@ public:
     QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes
     qint64 OversizedLineBytes = 2 * 1024 * 1024;
     QByteArray BytesAfterStls; // sent in clear right after STLS's +OK
+    int DropAfterMessages = 0; // above 0: TOP or RETR of a later message closes the connection
 
     // What happened.
     QStringList Transcript; // commands as received; "<CONNECT>" and "<TLS>" markers

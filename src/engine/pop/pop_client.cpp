@@ -169,6 +169,7 @@ void PopClient::ResetSession() {
     m_sizes.clear();
     m_uidlTried = false;
     m_uniqueIds.clear();
+    m_listingsDisagree = false;
     m_wantedHeaders = 0;
     m_headersInFlight.clear();
     m_headersAhead.clear();
@@ -559,7 +560,11 @@ void PopClient::RequestMessageSize(qint16 number) {
             return;
         }
         m_sizesKnown = true;
+        qsizetype lines = 0;
         for (const QByteArray& line : reply.Body.split('\n')) {
+            if (line.trimmed().isEmpty())
+                continue;
+            ++lines;
             const QList<QByteArray> words = line.trimmed().split(' ');
             bool okNumber = false, okSize = false;
             const int n = words.value(0).toInt(&okNumber);
@@ -567,8 +572,18 @@ void PopClient::RequestMessageSize(qint16 number) {
             if (okNumber && okSize && n > 0 && n <= 32767)
                 m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
         }
+        NoteListing(lines, m_sizes.keys());
         CompleteSize(m_sizes.value(number, 0));
     });
+}
+
+void PopClient::NoteListing(qsizetype lines, const QList<qint16>& numbers) {
+    // Every message from 1 to the count once, and nothing else.
+    bool agree = lines == m_messageCount && numbers.size() == m_messageCount;
+    for (const qint16 n : numbers)
+        agree = agree && n >= 1 && n <= m_messageCount;
+    if (!agree)
+        m_listingsDisagree = true;
 }
 
 void PopClient::DeleteMessage(qint16 number) {
@@ -644,13 +659,18 @@ void PopClient::RetrieveHeaders(qint16 number) {
         m_uidlTried = true;
         Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
             if (reply.Ok) {
+                qsizetype lines = 0;
                 for (const QByteArray& line : reply.Body.split('\n')) {
+                    if (line.trimmed().isEmpty())
+                        continue;
+                    ++lines;
                     const QList<QByteArray> words = line.trimmed().split(' ');
                     bool ok = false;
                     const int n = words.value(0).toInt(&ok);
                     if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
                         m_uniqueIds.insert(qint16(n), words.at(1));
                 }
+                NoteListing(lines, m_uniqueIds.keys());
             }
             ContinueHeaders();
         });
