@@ -30,6 +30,7 @@ struct FakePop3Server::Session {
     QElapsedTimer Clock;
     QTimer FlushTimer;
     bool Closing = false;
+    bool Silent = false; // SilentAfterMessages was reached
 };
 
 FakePop3Server::FakePop3Server(QObject* parent) : QTcpServer(parent) {
@@ -198,11 +199,15 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
 
     if (command == NoReplyTo)
         return;
-    if (DropAfterMessages > 0 && (command == "TOP" || command == "RETR") &&
-        argument.toInt() > DropAfterMessages) {
+    const bool messageCommand = command == "TOP" || command == "RETR";
+    if (DropAfterMessages > 0 && messageCommand && argument.toInt() > DropAfterMessages) {
         Close(session);
         return;
     }
+    if (SilentAfterMessages > 0 && messageCommand && argument.toInt() > SilentAfterMessages)
+        session->Silent = true;
+    if (session->Silent)
+        return;
     if (command == ErrOn) {
         Reply(session, Line("-ERR refused by request"));
         return;

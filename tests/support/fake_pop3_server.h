@@ -61,8 +61,9 @@ public:
     QByteArray GarbageStatusOn;     // a status line that is neither +OK nor -ERR
     QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes
     qint64 OversizedLineBytes = 2 * 1024 * 1024;
-    QByteArray BytesAfterStls; // sent in clear right after STLS's +OK
-    int DropAfterMessages = 0; // above 0: TOP or RETR of a later message closes the connection
+    QByteArray BytesAfterStls;   // sent in clear right after STLS's +OK
+    int DropAfterMessages = 0;   // above 0: TOP or RETR of a later message closes the connection
+    int SilentAfterMessages = 0; // above 0: from TOP or RETR of a later message on, no replies
 
     // What happened.
     QStringList Transcript; // commands as received; "<CONNECT>" and "<TLS>" markers
