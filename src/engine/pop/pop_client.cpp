@@ -37,11 +37,18 @@ PopReplyShape SingleLine() {
     return PopReplyShape{};
 }
 
-PopReplyShape MultiLine(qint64 maxBytes, bool keepHeaderOnly = false) {
+PopReplyShape MultiLine(qint64 maxBytes) {
     PopReplyShape shape;
     shape.MultiLine = true;
     shape.MaxBodyBytes = maxBytes;
-    shape.KeepHeaderOnly = keepHeaderOnly;
+    return shape;
+}
+
+// A whole message of which only the header is kept.
+PopReplyShape HeaderOf(qint64 maxHeaderBytes, qint64 maxMessageBytes) {
+    PopReplyShape shape = MultiLine(maxHeaderBytes);
+    shape.KeepHeaderOnly = true;
+    shape.MaxSkippedBytes = maxMessageBytes;
     return shape;
 }
 
@@ -212,6 +219,12 @@ void PopClient::ProcessReplies() {
         const PendingCommand command = std::move(m_pending.front());
         m_pending.pop_front();
         command.OnReply(reply);
+    }
+    if (m_socket && m_pending.empty() && !m_handshaking && m_reader->HasBufferedData()) {
+        // Bytes no command asked for: the server is out of step with us, and
+        // whatever it says next cannot be trusted as the reply to anything.
+        FailConnection(QStringLiteral("Unexpected data from the server"));
+        return;
     }
     if (m_socket)
         RestartTimer();
@@ -709,7 +722,8 @@ void PopClient::SendHeaderRequest(qint16 number) {
     if (UseTop())
         Send("TOP " + QByteArray::number(number) + " 0", MultiLine(MaxHeaderBytes), onReply);
     else // no TOP: the whole message, of which only the header is kept
-        Send("RETR " + QByteArray::number(number), MultiLine(MaxHeaderBytes, true), onReply);
+        Send("RETR " + QByteArray::number(number), HeaderOf(MaxHeaderBytes, MaxMessageBytes),
+             onReply);
 }
 
 void PopClient::FillHeaderWindow(qint16 from) {
