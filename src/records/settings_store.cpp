@@ -176,8 +176,14 @@ void SettingsStore::SetAsideUnreadableFile() {
 void SettingsStore::Sync() {
     if (!std::exchange(m_changed, false) && m_unwritten.isEmpty())
         return; // nothing to write (a batch that wrote nothing)
-    if (!std::exchange(m_fileChecked, true))
+    if (!std::exchange(m_fileChecked, true)) {
         SetAsideUnreadableFile();
+        // Only one Larkwatch of a user runs, and the settings writer holds
+        // its lock only while it writes: a lock file found now was left by a
+        // run that was killed while writing. Left in place, an empty one
+        // would hold up this write for half a minute.
+        QFile::remove(m_filePath + QStringLiteral(".lock"));
+    }
     // What an earlier write did not get to disk is written now.
     for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it)
         m_settings->setValue(it.key(), it.value());
