@@ -188,8 +188,8 @@ void TestHistoryFile::unwritableDataFolderIsReported() {
     QCOMPARE(state.SeenHeaders.Size(), qsizetype(0));
 }
 
-// The designed reader reads the count and the entries and stops: what follows
-// them is Larkwatch's own record of the mailboxes.
+// A reader of the plain format reads the count and the entries and stops: what
+// follows them is the record of the mailboxes.
 static QByteArray plainPart(const QByteArray& bytes) {
     qsizetype position = HistoryFieldWidth;
     const int count = bytes.left(HistoryFieldWidth).trimmed().toInt();

@@ -10,10 +10,10 @@
 #include <ctime>
 
 // A hostile server at every step of a POP3 conversation: for each step and
-// each fault, the check ends with its designed status, the menus and the
-// pointer come back, the other account is checked as if nothing happened,
-// nothing is deleted, the account's seen memory is kept, and the event loop
-// keeps turning. The steps of the message commands (RETR, DELE) are driven on
+// each fault, the check ends with the status it is meant to end with, the
+// menus and the pointer come back, the other account is checked as if nothing
+// happened, nothing is deleted, the account's seen memory is kept, and the
+// event loop keeps turning. The steps of the message commands (RETR, DELE) are driven on
 // the POP client itself.
 class TestHostileServer : public QObject {
     Q_OBJECT
@@ -318,7 +318,7 @@ void TestHostileServer::matrix() {
     probe.Stop();
     noteStall(clock.elapsed());
 
-    // The designed status, built from the first pass's node texts.
+    // The status the check ends with, built from the first pass's node texts.
     qint64 sizes[3] = {};
     for (int i = 0; i < 3; ++i)
         sizes[i] = hostile.Mailbox.at(i).Raw.size();
