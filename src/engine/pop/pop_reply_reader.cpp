@@ -15,6 +15,7 @@ void PopReplyReader::Reset() {
     m_readPos = 0;
     m_inBody = false;
     m_headerDone = false;
+    m_skipped = 0;
     m_current = PopReply();
     m_error.clear();
 }
@@ -71,6 +72,7 @@ PopReplyReader::Result PopReplyReader::Take(const PopReplyShape& shape, PopReply
             m_current = status;
             m_inBody = true;
             m_headerDone = false;
+            m_skipped = 0;
             continue;
         }
 
@@ -82,8 +84,13 @@ PopReplyReader::Result PopReplyReader::Take(const PopReplyShape& shape, PopReply
         }
         if (line.startsWith('.'))
             line.remove(0, 1);
-        if (shape.KeepHeaderOnly && m_headerDone)
+        if (shape.KeepHeaderOnly && m_headerDone) {
+            // Dropped, but counted: a reply without end must still end.
+            m_skipped += line.size() + 2;
+            if (m_skipped > shape.MaxSkippedBytes)
+                return Fail(QStringLiteral("Reply too large"));
             continue;
+        }
         if (m_current.Body.size() + line.size() + 2 > shape.MaxBodyBytes)
             return Fail(QStringLiteral("Reply too large"));
         m_current.Body.append(line);
