@@ -1,6 +1,6 @@
+#include "support/fail_on_warning.h"
 #include "app/check_mode.h"
 #include "main_window/main_window.h"
-#include "main_window/monitoring.h"
 #include "records/account_store.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
@@ -17,11 +17,16 @@
 class TestBadInput : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void damagedSettingsStartTheWindow_data();
     void damagedSettingsStartTheWindow();
     void checkModeLeavesDamagedSettingsAlone();
     void mailLogStaysInItsFolder();
 };
+
+void TestBadInput::init() {
+    FailOnUnexpectedWarnings();
+}
 
 namespace {
 
@@ -82,8 +87,6 @@ void TestBadInput::damagedSettingsStartTheWindow() {
 
     {
         MainWindow window(*state);
-        Monitoring monitoring(window);
-        window.Hooks.TrayAvailable = [] { return false; };
         window.Form_Load();
         window.PoolingEvent().stop();
         QVERIFY(window.isVisible());

@@ -1,3 +1,4 @@
+#include "support/fail_on_warning.h"
 #include "records/account_store.h"
 #include "support/dovecot_fixture.h"
 #include "support/temp_state.h"
@@ -18,6 +19,7 @@
 class TestCheckOutage : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void initTestCase();
     void outageOfTheSecondAccount_data();
     void outageOfTheSecondAccount();
@@ -26,6 +28,10 @@ private:
     DovecotFixture m_fixture;
     QString m_small, m_large; // the two mailboxes' users
 };
+
+void TestCheckOutage::init() {
+    FailOnUnexpectedWarnings();
+}
 
 namespace {
 

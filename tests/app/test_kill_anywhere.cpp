@@ -1,3 +1,4 @@
+#include "support/fail_on_warning.h"
 #include "engine/history_file.h"
 #include "records/account_store.h"
 #include "support/temp_state.h"
@@ -11,8 +12,13 @@
 class TestKillAnywhere : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void filesStayWhole();
 };
+
+void TestKillAnywhere::init() {
+    FailOnUnexpectedWarnings();
+}
 
 void TestKillAnywhere::filesStayWhole() {
     TempState t;

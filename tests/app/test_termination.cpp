@@ -1,3 +1,4 @@
+#include "support/fail_on_warning.h"
 #include "app/termination_signals.h"
 #include "engine/history_file.h"
 #include "engine/mail_engine.h"
@@ -5,7 +6,6 @@
 #include "engine/scheduler.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
-#include "main_window/monitoring.h"
 #include "records/account_store.h"
 #include "support/fake_pop3_server.h"
 #include "support/file_contents.h"
@@ -31,6 +31,7 @@
 class TestTermination : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void endsAsASessionEndDoes_data();
     void endsAsASessionEndDoes();
     void cutsOffAStalledCheck();
@@ -38,6 +39,10 @@ private Q_SLOTS:
     void programKeepsWhatItSaw_data();
     void programKeepsWhatItSaw();
 };
+
+void TestTermination::init() {
+    FailOnUnexpectedWarnings();
+}
 
 namespace {
 
@@ -62,8 +67,6 @@ struct WindowRig {
         t.State->Accounts = accounts;
         SaveAccounts(*t.State);
         window = std::make_unique<MainWindow>(*t.State);
-        monitoring = std::make_unique<Monitoring>(*window);
-        window->Hooks.TrayAvailable = [] { return false; };
         window->Form_Load();
         window->PoolingEvent().stop(); // the test runs the passes
         QObject::connect(&signals, &TerminationSignals::Received, window.get(),
@@ -75,7 +78,6 @@ struct WindowRig {
 
     TempState t;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<Monitoring> monitoring;
     TerminationSignals signals;
 };
 
@@ -99,7 +101,7 @@ void TestTermination::endsAsASessionEndDoes() {
     QSignalSpy unloaded(rig.window.get(), &MainWindow::Unloaded);
     QSignalSpy received(&rig.signals, &TerminationSignals::Received);
 
-    rig.monitoring->Passes().RunPass();
+    rig.window->Passes().RunPass();
     rig.window->PoolingEvent().stop();
     const QString history = HistoryFilePath(*rig.t.State);
     QCOMPARE(DecodeHistory(ReadWholeFile(history)).size(), 6); // written after the pass
@@ -157,7 +159,7 @@ void TestTermination::cutsOffAStalledCheck() {
     });
     watch.start(10);
 
-    rig.monitoring->Passes().RunPass(); // returns once the signal has cut the check off
+    rig.window->Passes().RunPass(); // returns once the signal has cut the check off
 
     QTRY_COMPARE(unloaded.count(), 1);
     QVERIFY(work.Transcript.isEmpty()); // the pass went no further

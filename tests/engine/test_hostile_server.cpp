@@ -1,3 +1,4 @@
+#include "support/fail_on_warning.h"
 #include "engine/header_text.h"
 #include "engine/seen_messages.h"
 #include "engine/size_format.h"
@@ -18,6 +19,7 @@
 class TestHostileServer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void matrix_data();
     void matrix();
     void cleanupTestCase();
@@ -28,6 +30,10 @@ private:
     QString m_worstWallRow;
     QString m_worstCpuRow;
 };
+
+void TestHostileServer::init() {
+    FailOnUnexpectedWarnings();
+}
 
 namespace {
 

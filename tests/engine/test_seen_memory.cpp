@@ -1,3 +1,4 @@
+#include "support/fail_on_warning.h"
 #include "engine/history_file.h"
 #include "engine/seen_messages.h"
 #include "engine/size_format.h"
@@ -16,9 +17,14 @@
 class TestSeenMemory : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void outageOfOneAccount_data();
     void outageOfOneAccount();
 };
+
+void TestSeenMemory::init() {
+    FailOnUnexpectedWarnings();
+}
 
 namespace {
 
