@@ -3,6 +3,7 @@
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
+#include "dialogs/dialog_commands.h"
 #include "main_window/default_collaborators.h"
 #include "main_window/monitoring_commands.h"
 #include "tree/account_nodes.h"
@@ -77,6 +78,7 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     connect(m_poolingEvent, &QTimer::timeout, this, [this] { m_scheduler->PoolingEvent_Timer(); });
     ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
     UseCollaborators(collaborators);
+    ConnectDialogCommands(*this);
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::CloseForSessionEnd);
