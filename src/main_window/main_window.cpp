@@ -1,5 +1,6 @@
 #include "main_window/main_window.h"
 
+#include "commands/window_commands.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -77,6 +78,7 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     // The window alone routes the timer's ticks to the scheduler.
     connect(m_poolingEvent, &QTimer::timeout, this, [this] { m_scheduler->PoolingEvent_Timer(); });
     ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
+    ConnectWindowCommands(*this);
     UseCollaborators(collaborators);
     ConnectDialogCommands(*this);
 
