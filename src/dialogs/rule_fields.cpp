@@ -1,6 +1,7 @@
 #include "dialogs/rule_fields.h"
 
 #include "dialogs/dialog_controls.h"
+#include "dialogs/leading_space_filter.h"
 #include "records/filter_rule.h"
 
 #include <QGroupBox>
@@ -54,11 +55,13 @@ RuleFields::RuleFields(QWidget* parent) : QWidget(parent) {
     m_optSubject[0]->setChecked(true);
     m_optBool[0]->setChecked(true);
 
-    for (QLineEdit* text : {m_txtSnd, m_txtSub})
+    for (QLineEdit* text : {m_txtSnd, m_txtSub}) {
+        RefuseLeadingSpaceWhileTyping(*text);
         connect(text, &QLineEdit::textChanged, this, [this] {
             UpdatePairs();
             Q_EMIT Changed();
         });
+    }
     UpdatePairs();
 }
 

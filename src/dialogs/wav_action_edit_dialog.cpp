@@ -2,6 +2,7 @@
 
 #include "dialogs/dialog_controls.h"
 #include "dialogs/file_choosers.h"
+#include "dialogs/leading_space_filter.h"
 #include "dialogs/rule_fields.h"
 #include "records/app_state.h"
 
@@ -22,6 +23,7 @@ WavActionEditDialog::WavActionEditDialog(AppState& state, PlayMessageFn playMess
 
     auto* sound = new QGridLayout;
     m_txtWavFile = NamedLineEdit(this, "txtWavFile", "WAV file name");
+    RefuseLeadingSpaceWhileTyping(*m_txtWavFile);
     auto* label = new QLabel(QStringLiteral("If above is true, &play this WAV file:"), this);
     label->setBuddy(m_txtWavFile);
     auto* butSelWAV = NamedButton(this, "butSelWAV", QStringLiteral("Select &WAV file..."),
