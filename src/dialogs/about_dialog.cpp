@@ -22,6 +22,7 @@ QString AboutDialog::VersionLine() {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
+    UseDialogFrame(*this);
     setWindowTitle(QStringLiteral("About Larkwatch"));
 
     auto* icon = new QLabel(this);
@@ -40,7 +41,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* description = new QLabel(kDescription, this);
     description->setObjectName(QStringLiteral("lblDescription"));
     description->setWordWrap(true);
-    description->setMinimumWidth(description->fontMetrics().averageCharWidth() * 50);
+    description->setMinimumWidth(description->fontMetrics().averageCharWidth() * 58);
     for (QLabel* label : {title, version, description})
         label->setTextFormat(Qt::PlainText);
 

@@ -42,6 +42,11 @@ QHBoxLayout* ButtonRow(std::initializer_list<QWidget*> buttons) {
     return row;
 }
 
+void UseDialogFrame(QWidget& dialog) {
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
+
 void SetTabOrder(const QList<QWidget*>& widgets) {
     QWidget* previous = nullptr;
     for (QWidget* widget : widgets) {

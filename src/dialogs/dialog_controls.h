@@ -25,5 +25,8 @@ QRadioButton* NamedOption(QWidget* parent, const char* name, const char* caption
 // The buttons at the foot of a dialog, pushed to the right.
 QHBoxLayout* ButtonRow(std::initializer_list<QWidget*> buttons);
 
+// A dialog's frame: title and close button, no minimise or maximise.
+void UseDialogFrame(QWidget& dialog);
+
 // Tab order in the given sequence.
 void SetTabOrder(const QList<QWidget*>& widgets);

@@ -8,16 +8,22 @@ namespace {
 const QString kWavFilters = QStringLiteral("WAV Files (*.wav);;All Files (*)");
 
 // The folder a picker opens in for a box holding `current`: that folder
-// itself when it is one, else the folder the text names a file in.
+// itself when it is one, else the folder the text names a file in; when that
+// does not exist (yet), the nearest folder above it that does.
 QString startingFolder(const QString& current) {
-    if (!current.isEmpty()) {
-        const QFileInfo info(current);
-        if (info.isDir())
-            return info.absoluteFilePath();
-        if (info.absoluteDir().exists())
-            return info.absolutePath();
+    if (current.trimmed().isEmpty())
+        return QDir::homePath();
+    const QFileInfo info(QDir::cleanPath(QFileInfo(current).absoluteFilePath()));
+    if (info.isDir())
+        return info.absoluteFilePath();
+    QString folder = info.absolutePath();
+    while (!QFileInfo(folder).isDir()) {
+        const QString above = QFileInfo(folder).absolutePath();
+        if (above == folder)
+            return QDir::homePath();
+        folder = above;
     }
-    return QDir::homePath();
+    return folder;
 }
 } // namespace
 
@@ -30,7 +36,7 @@ QString ChooseWavFile(QWidget* owner, const QString& current) {
     QString start = startingFolder(current);
     // Preset the file's name too, so the dialog opens on the current file.
     const QFileInfo info(current);
-    if (!current.isEmpty() && !info.isDir() && info.absolutePath() == start)
+    if (!current.trimmed().isEmpty() && !info.isDir() && info.absolutePath() == start)
         start = info.absoluteFilePath();
     return QFileDialog::getOpenFileName(owner, QStringLiteral("Select a WAV File"), start,
                                         kWavFilters);

@@ -8,7 +8,6 @@
 #include "records/value_forms.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -29,10 +28,8 @@ FilterDialog::FilterDialog(AppState& state, QWidget* parent)
     m_chkTO = NamedCheckBox(this, "chkTO", "Delete if TO does not contain:");
     m_txtTO = NamedLineEdit(this, "txtTO", "Type your email assress or part of it");
     m_txtTO->setEnabled(false);
-    auto* toRow = new QHBoxLayout;
-    toRow->addWidget(m_chkTO);
-    toRow->addWidget(m_txtTO, 1);
-    ExtraArea()->addLayout(toRow);
+    ExtraArea()->addWidget(m_chkTO);
+    ExtraArea()->addWidget(m_txtTO);
     SetTabOrder(TabChain() << m_chkTO << m_txtTO);
 
     // The To-address rule first, then the list.

@@ -10,6 +10,7 @@
 FilterEditDialog::FilterEditDialog(AppState& state, QWidget* parent)
     : QDialog(parent), m_state(state), m_fields(new RuleFields(this)) {
     setObjectName(QStringLiteral("AddFilter"));
+    UseDialogFrame(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_fields);
     m_butOK = NamedButton(this, "ButOK", QStringLiteral("OK"), "Click here to accept and return");

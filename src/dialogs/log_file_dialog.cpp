@@ -14,6 +14,7 @@
 
 LogFileDialog::LogFileDialog(AppState& state, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("Logs"));
+    UseDialogFrame(*this);
     setWindowTitle(QStringLiteral("Larkwatch --- Log File"));
 
     m_txtLogLoc = NamedLineEdit(this, "txtLogLoc", "Log folder location");

@@ -34,6 +34,7 @@ QGroupBox* frame(QWidget* parent) {
 OptionsDialog::OptionsDialog(AppState& state, PlayMessageFn playMessage, QWidget* parent)
     : QDialog(parent), m_state(state), m_playMessage(std::move(playMessage)) {
     setObjectName(QStringLiteral("Options"));
+    UseDialogFrame(*this);
     setWindowTitle(QStringLiteral("Larkwatch --- Options"));
     BuildControls();
     LoadFromSettings();

@@ -12,12 +12,13 @@
 
 RuleListDialog::RuleListDialog(const RuleListTexts& texts, QWidget* parent) : QDialog(parent) {
     setObjectName(QLatin1String(texts.WindowName));
+    UseDialogFrame(*this);
     setWindowTitle(QString::fromUtf8(texts.Title));
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QLatin1String(texts.ListName));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumSize(m_list->fontMetrics().averageCharWidth() * 60,
+    m_list->setMinimumSize(m_list->fontMetrics().averageCharWidth() * 72,
                            m_list->fontMetrics().height() * 10);
     auto* label = new QLabel(QString::fromUtf8(texts.ListCaption), this);
     label->setBuddy(m_list);

@@ -18,12 +18,14 @@ WavActionEditDialog::WavActionEditDialog(AppState& state, PlayMessageFn playMess
     : QDialog(parent), m_state(state), m_playMessage(std::move(playMessage)),
       m_fields(new RuleFields(this)) {
     setObjectName(QStringLiteral("AdvAction"));
+    UseDialogFrame(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_fields);
 
     auto* sound = new QGridLayout;
     m_txtWavFile = NamedLineEdit(this, "txtWavFile", "WAV file name");
     RefuseLeadingSpaceWhileTyping(*m_txtWavFile);
+    m_txtWavFile->setMinimumWidth(m_txtWavFile->fontMetrics().averageCharWidth() * 36);
     auto* label = new QLabel(QStringLiteral("If above is true, &play this WAV file:"), this);
     label->setBuddy(m_txtWavFile);
     auto* butSelWAV = NamedButton(this, "butSelWAV", QStringLiteral("Select &WAV file..."),
