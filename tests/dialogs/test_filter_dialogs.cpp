@@ -27,6 +27,7 @@ private Q_SLOTS:
     void deleteTheMiddleOfThree();
     void editDialogOffersWhatTheTextsAllow();
     void editDialogCancelLeavesTheRule();
+    void typedLeadingBlanksAreRefused();
     void exitStoresTheNormalisedToRule();
     void exitDisabledWhileTheToBoxIsEmpty_data();
     void exitDisabledWhileTheToBoxIsEmpty();
@@ -242,6 +243,16 @@ void TestFilterDialogs::editDialogCancelLeavesTheRule() {
     button(&dialog, "butCancel")->click();
     QVERIFY(!state.DialogAccepted);
     QCOMPARE(state.EditFilter, before);
+}
+
+void TestFilterDialogs::typedLeadingBlanksAreRefused() {
+    TempState t;
+    FilterEditDialog dialog(*t.State);
+    for (const char* name : {"TxtSnd", "txtSub"}) {
+        auto* box = Child<QLineEdit>(&dialog, name);
+        QTest::keyClicks(box, "  ann smith");
+        QCOMPARE(box->text(), QString("ann smith"));
+    }
 }
 
 void TestFilterDialogs::exitStoresTheNormalisedToRule() {

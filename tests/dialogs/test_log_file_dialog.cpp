@@ -20,6 +20,7 @@ private Q_SLOTS:
     void opensWithTheSettingsInForce();
     void okStoresTheFolderWithATrailingSlash_data();
     void okStoresTheFolderWithATrailingSlash();
+    void browseStartsInTheFolderAndFillsTheBox_data();
     void browseStartsInTheFolderAndFillsTheBox();
     void cancelChangesNothing();
     void nextPassLogsIntoTheChosenFolder();
@@ -77,12 +78,19 @@ void TestLogFileDialog::okStoresTheFolderWithATrailingSlash() {
     QCOMPARE(stored(state, "LogAllInOne"), QString("False"));
 }
 
+void TestLogFileDialog::browseStartsInTheFolderAndFillsTheBox_data() {
+    QTest::addColumn<QString>("current"); // below a temporary folder
+    QTest::newRow("an existing folder") << "/";
+    QTest::newRow("a folder not made yet") << "/Logs/2024/";
+}
+
 void TestLogFileDialog::browseStartsInTheFolderAndFillsTheBox() {
+    QFETCH(QString, current);
     QTemporaryDir place;
     QVERIFY(QDir(place.path()).mkdir("chosen"));
     TempState t;
     AppState& state = *t.State;
-    state.AppSettings.LogFilesPath = place.path() + "/";
+    state.AppSettings.LogFilesPath = place.path() + current;
     LogFileDialog dialog(state);
     FileDialogAnswerer folders;
     folders.AnswerPath(place.filePath("chosen"));

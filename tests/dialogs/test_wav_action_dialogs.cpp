@@ -73,6 +73,11 @@ void TestWavActionDialogs::okNeedsATextAndAFile() {
     text(&dialog, "txtWavFile")->setText(file);
     QCOMPARE(button(&dialog, "ButOK")->isEnabled(), ok);
     QCOMPARE(button(&dialog, "butTestWav")->isEnabled(), test);
+
+    // A blank cannot begin what is typed, here as in the rule texts.
+    text(&dialog, "txtWavFile")->clear();
+    QTest::keyClicks(text(&dialog, "txtWavFile"), " /s/b.wav");
+    QCOMPARE(text(&dialog, "txtWavFile")->text(), QString("/s/b.wav"));
 }
 
 void TestWavActionDialogs::testPlaysTheTypedFileAndRestoresSettings() {
