@@ -11,7 +11,7 @@
 #include "records/general_options_store.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QTimer>
 
@@ -70,7 +70,7 @@ void mnuLogFile_Click(MainWindow& window) {
 }
 
 void mnuHelpContents_Click(MainWindow& window) {
-    ShowHelpContents(&window, QCoreApplication::applicationDirPath(),
+    ShowHelpContents(&window, QApplication::applicationDirPath(),
                      [](const QUrl& url) { return QDesktopServices::openUrl(url); });
 }
 
@@ -88,8 +88,15 @@ void mnuAbout_Click(MainWindow& window) {
 void ConnectDialogCommands(MainWindow& window) {
     auto onTrigger = [&window](const char* name, void (*command)(MainWindow&)) {
         if (QAction* action = window.Menus().Action(QLatin1String(name)))
-            QObject::connect(action, &QAction::triggered, &window,
-                             [&window, command] { command(window); });
+            QObject::connect(action, &QAction::triggered, &window, [&window, command] {
+                // The tray icon's menu stays usable while a dialog is open:
+                // the open dialog is brought forward instead of a second one.
+                if (QWidget* open = QApplication::activeModalWidget()) {
+                    open->activateWindow();
+                    return;
+                }
+                command(window);
+            });
     };
     onTrigger("mnuOptions", &mnuOptions_Click);
     onTrigger("mnuFilter", &mnuFilter_Click);

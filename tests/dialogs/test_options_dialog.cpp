@@ -290,6 +290,9 @@ void TestOptionsDialog::okWithoutChangesStoresElevenKeysAndRestartsCountdown() {
     auto answer = answerOptions([&](QWidget* dialog) {
         timerPaused = !rig.window->PoolingEvent().isActive();
         QVERIFY(!rig.state.NoDialogOpen);
+        // Chosen again from the tray icon's menu: the open dialog stays the only one.
+        rig.Action("mnuOptions")->trigger();
+        QCOMPARE(QApplication::activeModalWidget(), dialog);
         button(dialog, "butOK")->click();
     });
     rig.Action("mnuOptions")->trigger();
