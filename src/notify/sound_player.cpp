@@ -64,6 +64,8 @@ bool SoundPlayer::WaitForSoundIdle() {
 void SoundPlayer::PlayMessage() {
     if (!WaitForSoundIdle())
         return;
+    // A sound that outlived a timed-out wait reports its end when closed;
+    // only after that is the device busy with the new one.
     m_device.Close();
     m_soundIdle = false;
 

@@ -2,6 +2,7 @@
 #include "notify/sound_effect_device.h"
 #include "notify/sound_player.h"
 #include "recording_sound_device.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 class TestSoundPlayer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
     void initTestCase();
     void sortArray_data();
     void sortArray();
@@ -35,6 +37,10 @@ private Q_SLOTS:
     void passSoundsPlayEachDistinctFileOnceInOrder();
     void effectDeviceEndsEveryPlay();
 };
+
+void TestSoundPlayer::init() {
+    FailOnUnexpectedWarnings();
+}
 
 struct PlayerRig {
     PlayerRig() { player.SetIdleTimeout(60000); }
