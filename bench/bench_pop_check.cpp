@@ -8,11 +8,11 @@
 // each message the size, then the header fields, each call awaited.
 
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "support/fake_pop3_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -50,12 +50,7 @@ struct PassResult {
 };
 
 bool Await(PopClient& client) {
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.start(120000);
-    while (client.Busy() && guard.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return !client.Busy();
+    return WaitUntilIdle(client, 120000);
 }
 
 PassResult CheckAccount(PopClient& client) {

@@ -4,6 +4,7 @@
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
 #include "main_window/single_instance.h"
+#include "notify/notifications.h"
 #include "records/app_state.h"
 
 #include <QApplication>
@@ -76,7 +77,10 @@ int main(int argc, char* argv[]) {
     }
 
     AppState state;
-    MainWindow window(state);
+    // The dialog, the sounds and the tray icon outlive the window that uses them.
+    Notifications notifications(state);
+    MainWindow window(state, notifications.Collaborators());
+    notifications.Attach(window);
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.Form_Load();

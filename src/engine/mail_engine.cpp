@@ -3,6 +3,7 @@
 #include "engine/monitor_host.h"
 #include "engine/header_text.h"
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "engine/rule_matching.h"
 #include "engine/seen_messages.h"
 #include "engine/size_format.h"
@@ -60,8 +61,7 @@ void MailEngine::POP_Delete() {
 // being busy, so an outcome that is neither success nor failure once it is idle
 // can only be a failure; waiting on would never end.
 template <typename Success> bool MailEngine::Succeeded(Success success) {
-    while (m_pop.Busy())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    WaitUntilIdle(m_pop);
     return success();
 }
 
@@ -290,8 +290,7 @@ void MailEngine::CloseConnection() {
         m_pop.Cancel();
     else if (m_pop.ConnectionState() != PopClient::ConnectionClosed)
         m_pop.Quit();
-    while (m_pop.Busy())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    WaitUntilIdle(m_pop);
 }
 
 QStringList MailEngine::MessageTags() const {

@@ -3,8 +3,6 @@
 #include "engine/history_file.h"
 #include "engine/mail_engine.h"
 
-#include <QSystemTrayIcon>
-
 void EngineMailMemory::LoadHistory() {
     ::LoadHistory(m_state);
 }
@@ -22,5 +20,6 @@ void EngineMailMemory::MarkAllRead() {
 }
 
 bool IconlessTrayArea::Available() const {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    // No icon of ours is shown, so nothing could bring a hidden window back.
+    return false;
 }

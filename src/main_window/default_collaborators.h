@@ -19,8 +19,8 @@ private:
     MailEngine& m_engine;
 };
 
-// A notification area that shows no icon; it only reports whether the
-// desktop has one, so the window is never hidden where it could not come back.
+// A notification area that shows no icon: the window is never hidden for it,
+// since nothing could bring it back.
 class IconlessTrayArea final : public TrayArea {
 public:
     bool Available() const override;

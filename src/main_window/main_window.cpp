@@ -176,7 +176,7 @@ void MainWindow::Form_Resize() {
         // showMinimized() shows the window again after this state change.
         if (m_state.AppSettings.RunInTray && TrayAvailable())
             QTimer::singleShot(0, this, [this] {
-                if (IsMinimized() && m_state.AppSettings.RunInTray)
+                if (IsMinimized() && m_state.AppSettings.RunInTray && TrayAvailable())
                     hide();
             });
         m_parts.Memory->MarkAllRead();

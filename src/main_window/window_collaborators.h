@@ -27,7 +27,8 @@ public:
 class TrayArea {
 public:
     virtual ~TrayArea() = default;
-    // Whether the desktop has a notification area to show the icon in.
+    // Whether the program's icon is shown in a notification area now (wanted,
+    // and the desktop has one): only then may the window hide for the tray.
     virtual bool Available() const = 0;
     // Puts the icon in the notification area, or takes it away.
     virtual void SetInTray(bool inTray) = 0;

@@ -4,6 +4,7 @@
 #include "records/general_options_store.h"
 #include "support/dovecot_fixture.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +18,7 @@
 class TestCheckMode : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void initTestCase();
     void commandLine_data();
     void commandLine();

@@ -8,6 +8,8 @@
 #include "tree/account_tree_model.h"
 #include "support/recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/checked_tree_model.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
@@ -16,6 +18,7 @@
 class TestAccountCheck : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void failureModes_data();
     void failureModes();
     void passOverSeveralAccounts();
@@ -95,7 +98,7 @@ struct Monitor {
     }
 
     AppState& state;
-    AccountTreeModel tree;
+    CheckedTreeModel tree;
     PopClient pop;
     PassRecordingHost host;
     MailEngine engine{state, tree, pop, host};

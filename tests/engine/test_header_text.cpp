@@ -1,10 +1,12 @@
 #include "engine/header_text.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
 class TestHeaderText : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void getHeaderLine_data();
     void getHeaderLine();
     void buildsOneLinePerField();

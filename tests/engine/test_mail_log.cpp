@@ -1,15 +1,16 @@
 #include "engine/mail_log.h"
 #include "support/file_contents.h"
+#include "support/file_size_limit.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QDir>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
 
 class TestMailLog : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void fileName_data();
     void fileName();
     void appendsEntriesAsUtf8WithCrLf();
@@ -166,16 +167,12 @@ void TestMailLog::failedWriteStopsWritingWithTheReason() {
     MailLog log;
     QVERIFY(log.Open(options, "Work"));
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    log.WriteEntry("Subject : " + QString(200, 'x') + "\r\n");
-    log.WriteEntry("Subject : second\r\n");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    {
+        FileSizeLimit fullDisk(100);
+        QVERIFY(fullDisk.Active());
+        log.WriteEntry("Subject : " + QString(200, 'x') + "\r\n");
+        log.WriteEntry("Subject : second\r\n");
+    }
 
     QVERIFY(!log.IsOpen());
     QVERIFY2(log.ErrorText().startsWith("Mail log not written: "), qPrintable(log.ErrorText()));

@@ -1,5 +1,6 @@
 #include "engine/rule_matching.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
@@ -8,6 +9,7 @@ Q_DECLARE_METATYPE(FilterRule)
 class TestRuleMatching : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void matchFilters_data();
     void matchFilters();
     void firstMatchingRuleOfSeveral();

@@ -5,12 +5,15 @@
 #include "tree/account_tree_model.h"
 #include "support/recording_monitor_host.h"
 #include "support/temp_state.h"
+#include "support/checked_tree_model.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
 class TestScheduler : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void countdownText_data();
     void countdownText();
     void tickShowsTimeLeft();
@@ -23,7 +26,7 @@ private Q_SLOTS:
 
 struct SchedulerRig {
     TempState t;
-    AccountTreeModel tree;
+    CheckedTreeModel tree;
     PopClient pop;
     RecordingMonitorHost host;
     MailEngine engine{*t.State, tree, pop, host};

@@ -1,11 +1,13 @@
 #include "engine/seen_messages.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QtTest>
 
 class TestSeenMessages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void classifiesAcrossPasses();
     void headersWithoutMessageIdAreDifferentMessages();
     void sameMessageOnTwoAccountsIsRememberedOnce();

@@ -5,6 +5,7 @@
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QAction>
 #include <QMenu>
@@ -36,6 +37,7 @@ private:
 // Two accounts, Work (P10) with a live message C1 and a deleted one C2, and
 // Home (P20) with a live message C3.
 void TestAccountTreeHandlers::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     AppState& s = *m_temp->State;
     for (auto [title, key] : {std::pair{"Work", "P10"}, std::pair{"Home", "P20"}}) {

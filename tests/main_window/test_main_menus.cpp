@@ -1,6 +1,7 @@
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QAction>
 #include <QMenu>
@@ -27,6 +28,7 @@ private:
 };
 
 void TestMainMenus::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_window = std::make_unique<MainWindow>(*m_temp->State);
 }

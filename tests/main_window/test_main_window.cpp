@@ -3,11 +3,12 @@
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "main_window/window_placement.h"
+#include "support/dialog_answerers.h"
+#include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
 #include "tree/account_tree_model.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -18,34 +19,6 @@
 #include <QtTest>
 
 namespace {
-
-// Answers the next message box that opens with `answer`, and notes what it said.
-class MessageBoxAnswerer : public QObject {
-public:
-    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer) {
-        QTimer::singleShot(0, this, [this] { Answer(); });
-    }
-    bool Asked = false;
-    QString Text, Title;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons Buttons;
-
-private:
-    void Answer() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        Asked = true;
-        Text = box->text();
-        Title = box->windowTitle();
-        Icon = box->icon();
-        Buttons = box->standardButtons();
-        box->button(m_answer)->click();
-        // A second question in the same exit would be answered the same way.
-        QTimer::singleShot(0, this, [this] { Answer(); });
-    }
-    QMessageBox::StandardButton m_answer;
-};
 
 // Returns once every zero-time timer queued before the call has run.
 bool FlushZeroTimers() {
@@ -123,6 +96,7 @@ private:
 };
 
 void TestMainWindow::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_events.clear();
     m_trayAvailable = false;
@@ -327,11 +301,12 @@ void TestMainWindow::exitQuestion() {
     else
         w.close();
 
-    QVERIFY(answer.Asked);
-    QCOMPARE(answer.Text, QString("Exit Larkwatch ?"));
-    QCOMPARE(answer.Title, QString("Larkwatch"));
-    QCOMPARE(answer.Icon, QMessageBox::Information);
-    QCOMPARE(answer.Buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(answer.Answered().size(), 1);
+    const MessageBoxAnswerer::Box& box = answer.Answered().at(0);
+    QCOMPARE(box.Text, QString("Exit Larkwatch ?"));
+    QCOMPARE(box.Title, QString("Larkwatch"));
+    QCOMPARE(box.Icon, QMessageBox::Information);
+    QCOMPARE(box.Buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(unloaded.count(), yes ? 1 : 0);
     QCOMPARE(w.isVisible(), !yes);
     QCOMPARE(w.PoolingEvent().isActive(), !yes);
@@ -348,7 +323,7 @@ void TestMainWindow::busyConnectionRefusesExitOnce() {
     {
         MessageBoxAnswerer yes(QMessageBox::Yes);
         w.Menus().Action("mnuExit")->trigger();
-        QVERIFY(yes.Asked);
+        QCOMPARE(yes.Answered().size(), 1);
     }
     QVERIFY(w.isVisible());
     QCOMPARE(unloaded.count(), 0);
@@ -369,9 +344,9 @@ void TestMainWindow::exitPendingClosesWithoutQuestionOrBusyTest() {
     QSignalSpy unloaded(&w, &MainWindow::Unloaded);
     HoldConnection(w);
     m_temp->State->ExitPending = true;
-    MessageBoxAnswerer no(QMessageBox::No);
+    MessageBoxAnswerer boxes; // none expected
     w.Unload();
-    QVERIFY(!no.Asked);
+    QVERIFY(boxes.Answered().isEmpty());
     QCOMPARE(unloaded.count(), 1);
     QCOMPARE(m_events, QStringList({"AcknowledgeShownMessages", "SaveHistory"}));
 }
@@ -381,9 +356,9 @@ void TestMainWindow::sessionEndClosesWithoutQuestion() {
     m_events.clear();
     QSignalSpy unloaded(&w, &MainWindow::Unloaded);
     HoldConnection(w); // even a running check does not hold up the session's end
-    MessageBoxAnswerer no(QMessageBox::No);
+    MessageBoxAnswerer boxes; // none expected
     w.CloseForSessionEnd();
-    QVERIFY(!no.Asked);
+    QVERIFY(boxes.Answered().isEmpty());
     QCOMPARE(unloaded.count(), 1);
     QCOMPARE(m_events, QStringList({"AcknowledgeShownMessages", "SaveHistory"}));
 }

@@ -6,6 +6,7 @@
 #include "main_window/main_window.h"
 #include "records/account_store.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 class TestMonitoring : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void updateNowListsMailAndExitKeepsIt();
     void countdownTicksInTheWindow();
     void suspendAndResumeFromTheMenu();

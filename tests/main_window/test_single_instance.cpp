@@ -1,4 +1,5 @@
 #include "main_window/single_instance.h"
+#include "support/fail_on_warning.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,6 +14,7 @@
 class TestSingleInstance : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void initTestCase();
     void secondInstanceRefused();
     void lockOfCrashedInstanceIsTakenOver();

@@ -1,6 +1,7 @@
 #include "records/account_store.h"
 #include "records/password_codec.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QSet>
 #include <QSettings>
@@ -9,6 +10,7 @@
 class TestAccountStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void passwordExamples();
     void everyByteRoundTripsThroughCodec();
     void awkwardPasswordsRoundTripThroughFile();

@@ -1,5 +1,6 @@
 #include "records/rule_store.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QSettings>
 #include <QtTest>
@@ -7,6 +8,7 @@
 class TestRuleStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void emptyStoreDefaults();
     void partialRuleLoadsWithDefaults();
     void filtersRoundTripAndDeleteLeavesStaleKeys();

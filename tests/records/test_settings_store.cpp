@@ -1,6 +1,7 @@
 #include "records/general_options_store.h"
 #include "records/value_forms.h"
 #include "support/temp_state.h"
+#include "support/fail_on_warning.h"
 
 #include <QFile>
 #include <QSettings>
@@ -10,6 +11,7 @@
 class TestSettingsStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void booleanForms_data();
     void booleanForms();
     void wholeNumberForms_data();

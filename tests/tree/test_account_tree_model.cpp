@@ -2,6 +2,8 @@
 #include "tree/account_tree_model.h"
 #include "records/app_state.h"
 #include "support/temp_state.h"
+#include "support/checked_tree_model.h"
+#include "support/fail_on_warning.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -10,6 +12,7 @@
 class TestAccountTreeModel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void nodesAreAddressedByKeyInAdditionOrder();
     void refusedAdditions_data();
     void refusedAdditions();
@@ -31,7 +34,7 @@ static void fill(AccountTreeModel& m) {
 }
 
 void TestAccountTreeModel::nodesAreAddressedByKeyInAdditionOrder() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     QCOMPARE(m.Keys(), QStringList({"P1", "C11", "P2", "C21", "C12"}));
     QCOMPARE(m.NodeCount(), 5);
@@ -86,7 +89,7 @@ void TestAccountTreeModel::refusedAdditions_data() {
 void TestAccountTreeModel::refusedAdditions() {
     QFETCH(QString, parent);
     QFETCH(QString, key);
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     const QStringList before = m.Keys();
     const bool added = parent.isEmpty() ? m.AddAccountNode(key, "x", NodeImage::NoMail)
@@ -97,7 +100,7 @@ void TestAccountTreeModel::refusedAdditions() {
 }
 
 void TestAccountTreeModel::removingAnAccountRemovesItsMessages() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     m.SetDropHighlight("C12");
     m.SetSelectedKey("C11");
@@ -121,7 +124,7 @@ void TestAccountTreeModel::removingAnAccountRemovesItsMessages() {
 }
 
 void TestAccountTreeModel::dropHighlightAndSelectionNameOneNode() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     QSignalSpy highlight(&m, &AccountTreeModel::DropHighlightChanged);
     QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
@@ -144,7 +147,7 @@ void TestAccountTreeModel::dropHighlightAndSelectionNameOneNode() {
 }
 
 void TestAccountTreeModel::decorationFollowsExpandedFlag() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     QStringList asked;
     m.SetIconProvider([&asked](const QString& key) {
         asked << key;
@@ -171,7 +174,7 @@ void TestAccountTreeModel::decorationFollowsExpandedFlag() {
 }
 
 void TestAccountTreeModel::unknownKeysAreIgnored() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     m.SetText("C404", "x");
     m.SetImage("C404", NodeImage::Mail);
@@ -196,7 +199,7 @@ void TestAccountTreeModel::showAccountsUnchecked() {
         a.Disabled = disabled;
         s.Accounts.append(a);
     }
-    AccountTreeModel m;
+    CheckedTreeModel m;
     QVERIFY(m.AddAccountNode("P99", "stale", NodeImage::NoMail));
     QVERIFY(m.AddMessageNode("P99", "C1", "stale", NodeImage::NoMail));
     ShowAccountsUnchecked(s, m);
@@ -215,7 +218,7 @@ void TestAccountTreeModel::showAccountsUnchecked() {
 }
 
 void TestAccountTreeModel::findMessageNode() {
-    AccountTreeModel m;
+    CheckedTreeModel m;
     fill(m);
     QCOMPARE(FindMessageNode(m, "C11"), qint16(1));
     QCOMPARE(FindMessageNode(m, "C12"), qint16(4));

@@ -3,6 +3,7 @@
 #include "engine/mime/mime_html_text.h"
 #include "engine/mime/mime_message.h"
 #include "engine/mime/mime_words.h"
+#include "support/fail_on_warning.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@ QByteArray ReadSample(const QString& name) {
 class TestMimeText : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void decodesHeaderValues_data();
     void decodesHeaderValues();
     void handMadeSamples_data();

@@ -1,12 +1,13 @@
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "support/header_fields.h"
 #include "support/fake_pop3_server.h"
+#include "support/fail_on_warning.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -59,14 +60,8 @@ public:
         m_inCall = true;
         call();
         m_inCall = false;
-        // Wait the way the callers do: sleep in the event loop until the
-        // client is done; the guard timer bounds a wait for a stuck client.
-        QTimer guard;
-        guard.setSingleShot(true);
-        guard.start(5000);
-        while (Client.Busy() && guard.isActive())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        return !Client.Busy();
+        // Wait the way the callers do, bounded for a stuck client.
+        return WaitUntilIdle(Client, 5000);
     }
     bool ConnectAndLogOn() {
         return Run([this] { Client.Connect(); }) && Client.LogonState() == PopClient::Connected &&
@@ -105,6 +100,7 @@ private:
 class TestPopClient : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void wholeSessionWithoutSpeedUps();
     void wholeSessionWithSpeedUps();
     void logOnMethods_data();
@@ -125,6 +121,7 @@ private Q_SLOTS:
     void tls();
     void stlsWithInjectedBytesFails();
     void cancelDropsWithoutDeleting();
+    void boundedWaitGivesUpOnAStuckClient();
     void callsWhenNotLoggedOnFail();
     void refusesLineBreaksInCredentials();
 };
@@ -681,6 +678,19 @@ void TestPopClient::cancelDropsWithoutDeleting() {
     QCOMPARE(h.Documents.size(), 0);
     QVERIFY(h.Run([&] { h.Client.Quit(); }));
     QCOMPARE(h.Server.Mailbox.size(), 1);
+}
+
+void TestPopClient::boundedWaitGivesUpOnAStuckClient() {
+    PopHarness h;
+    h.Server.AddMessage(MakeMessage(1, "Never sent"));
+    h.Server.NoReplyTo = "RETR";
+    QVERIFY(h.ConnectAndLogOn());
+    h.Client.CommandTimeoutMs = 600000; // only the wait's own limit can end this wait
+    h.Client.RetrieveMessage(1);
+    QVERIFY(!WaitUntilIdle(h.Client, 200));
+    QVERIFY(h.Client.Busy());
+    h.Client.Cancel();
+    QVERIFY(WaitUntilIdle(h.Client, 200)); // an idle client needs no wait
 }
 
 void TestPopClient::callsWhenNotLoggedOnFail() {

@@ -1,11 +1,12 @@
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "support/dovecot_fixture.h"
+#include "support/fail_on_warning.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -15,6 +16,7 @@
 class TestPopDovecot : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void initTestCase();
     void wholeSession_data();
     void wholeSession();
@@ -35,12 +37,7 @@ private:
 
 bool TestPopDovecot::Run(const std::function<void()>& call) {
     call();
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.start(10000);
-    while (m_client.Busy() && guard.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return !m_client.Busy();
+    return WaitUntilIdle(m_client, 10000);
 }
 
 void TestPopDovecot::initTestCase() {

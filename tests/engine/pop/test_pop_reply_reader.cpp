@@ -1,4 +1,5 @@
 #include "engine/pop/pop_reply_reader.h"
+#include "support/fail_on_warning.h"
 
 #include <QTest>
 
@@ -7,6 +8,7 @@ Q_DECLARE_METATYPE(PopReplyShape)
 class TestPopReplyReader : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void readsReplies_data();
     void readsReplies();
     void waitsForTheRestOfAReply();
