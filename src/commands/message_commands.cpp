@@ -89,6 +89,10 @@ bool logOn(MainWindow& window, ServerSession& session, const Target& target) {
     if (!session.Connect()) {
         setStatus(window, target, AccountStatus::ErrorConnecting);
         window.Model().SetToolTip(target.AccountKey, session.Pop().LastError());
+        // A certificate changed since the check: the account dialog offers it.
+        if (const QString untrusted = session.Pop().UntrustedCertificateSHA256();
+            !untrusted.isEmpty())
+            window.Engine().UntrustedCertificates.insert(target.AccountKey, untrusted);
         return false;
     }
     if (!session.Authenticate()) {
