@@ -43,7 +43,7 @@ run)
     cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
         -DLARKWATCH_BUILD_TESTS=OFF -DLARKWATCH_BUILD_BENCH=OFF
     cmake --build "$root/build/release" -j "$jobs"
-    exec "$root/build/release/src/larkwatch" "${@:2}"
+    exec "$root/build/release/src/app/larkwatch" "${@:2}"
     ;;
 test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"

@@ -1,18 +1,17 @@
 #include "main_window/window_placement.h"
 
+#include "records/settings_section.h"
 #include "records/settings_store.h"
-#include "records/value_forms.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
-const QString kConfig = QStringLiteral("Config");
+namespace K = ConfigKeys;
 constexpr double kTwipsPerInch = 1440.0;
 
 QScreen* screenOf(const QWidget& window) {
@@ -47,35 +46,35 @@ void Save(SettingsStore& store, const QWidget& window) {
     const Qt::WindowStates state = window.windowState();
     if (state & Qt::WindowMinimized)
         return;
+    SectionWriter config(store, K::Section);
     if (state & Qt::WindowMaximized) {
-        store.WriteSetting(kConfig, QStringLiteral("State"), QStringLiteral("2"));
+        config.Write(K::State, K::StateMaximized);
         return;
     }
     const double tx = TwipsPerPixelX(window);
     const double ty = TwipsPerPixelY(window);
-    auto twips = [](int pixels, double perPixel) {
-        return ValueForms::FormatReal(float(pixels * perPixel));
-    };
+    auto twips = [](int pixels, double perPixel) { return float(pixels * perPixel); };
     SettingsStore::Batch batch(store);
-    store.WriteSetting(kConfig, QStringLiteral("Top"), twips(window.y(), ty));
-    store.WriteSetting(kConfig, QStringLiteral("Left"), twips(window.x(), tx));
-    store.WriteSetting(kConfig, QStringLiteral("Height"), twips(window.height(), ty));
-    store.WriteSetting(kConfig, QStringLiteral("Width"), twips(window.width(), tx));
-    store.WriteSetting(kConfig, QStringLiteral("State"), QStringLiteral("0"));
+    config.Write(K::Top, twips(window.y(), ty));
+    config.Write(K::Left, twips(window.x(), tx));
+    config.Write(K::Height, twips(window.height(), ty));
+    config.Write(K::Width, twips(window.width(), tx));
+    config.Write(K::State, K::StateNormal);
 }
 
 void Restore(const SettingsStore& store, QWidget& window) {
+    const SectionReader config(store, K::Section);
     const double tx = TwipsPerPixelX(window);
     const double ty = TwipsPerPixelY(window);
     QPoint position = window.pos();
     QSize size = window.size();
-    if (const auto top = store.ReadReal(kConfig, QStringLiteral("Top")))
+    if (const auto top = config.Find(K::Top))
         position.setY(toPixels(*top, ty));
-    if (const auto left = store.ReadReal(kConfig, QStringLiteral("Left")))
+    if (const auto left = config.Find(K::Left))
         position.setX(toPixels(*left, tx));
-    if (const auto width = store.ReadReal(kConfig, QStringLiteral("Width")))
+    if (const auto width = config.Find(K::Width))
         size.setWidth(std::max(1, toPixels(*width, tx)));
-    if (const auto height = store.ReadReal(kConfig, QStringLiteral("Height")))
+    if (const auto height = config.Find(K::Height))
         size.setHeight(std::max(1, toPixels(*height, ty)));
     window.move(position);
     window.resize(size);
@@ -87,14 +86,12 @@ void Restore(const SettingsStore& store, QWidget& window) {
     if (!onScreen)
         CenterForm(window);
 
-    const QString stored = store.ReadSetting(kConfig, QStringLiteral("State"), QString());
-    if (const auto state = ValueForms::ParseWhole(stored, std::numeric_limits<qint16>::min(),
-                                                  std::numeric_limits<qint16>::max())) {
+    if (const auto state = config.Find(K::State)) {
         // Only the two states a close can leave behind mean anything here; a
         // minimised start is the AutoMin option's business.
-        if (*state == 2)
+        if (*state == K::StateMaximized)
             window.setWindowState(Qt::WindowMaximized);
-        else if (*state == 0)
+        else if (*state == K::StateNormal)
             window.setWindowState(Qt::WindowNoState);
     }
 }

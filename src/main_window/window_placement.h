@@ -3,8 +3,9 @@
 class QWidget;
 class SettingsStore;
 
-// The main window's placement in section "Config": Top, Left, Width, Height
-// in twips (1/1440 inch) and State ("0" normal, "2" maximised).
+// The main window's placement in section "Config" (keys in ConfigKeys): Top,
+// Left, Width, Height in twips (1/1440 inch) and State ("0" normal, "2"
+// maximised).
 namespace WindowPlacement {
 
 // Minimised: writes nothing. Maximised: only State "2". Normal: Top, Left,

@@ -2,18 +2,10 @@
 
 #include "records/app_state.h"
 #include "records/password_codec.h"
-#include "records/value_forms.h"
-
-#include <limits>
+#include "records/settings_section.h"
 
 namespace {
-const QString kAccounts = QStringLiteral("Accounts");
 const QString kApplicationName = QStringLiteral("Larkwatch");
-constexpr qint32 kDefaultPort = 110;
-
-QString numbered(const char* stem, int n) {
-    return QLatin1String(stem) + QString::number(n);
-}
 
 QString decodeStoredPassword(const QString& stored) {
     return IsLegacyPasswordForm(stored) ? DecodeLegacyPassword(stored, kApplicationName)
@@ -26,46 +18,46 @@ QString DefaultSecurity(qint32 port) {
 }
 
 void LoadAccounts(AppState& state) {
-    const SettingsStore& s = state.Store;
-    const auto count = s.ReadCount(kAccounts, QStringLiteral("Total"));
+    namespace K = AccountKeys;
+    const SectionReader accounts(state.Store, K::Section);
+    const auto count = accounts.Read(K::Total);
     state.Accounts.clear();
     if (count == 0)
         return;
     state.Accounts.resize(count);
     for (int n = 1; n <= count; ++n) {
         MailAccount& a = state.Account(n);
-        a.Title = s.ReadSetting(kAccounts, numbered("Title", n), QString());
-        a.Host = s.ReadSetting(kAccounts, numbered("Host", n), QString());
-        a.User = s.ReadSetting(kAccounts, numbered("User", n), QString());
-        a.Password =
-            decodeStoredPassword(s.ReadSetting(kAccounts, numbered("Password", n), QString()));
-        a.Port = qint32(s.ReadWhole(kAccounts, numbered("Port", n), kDefaultPort, 1, 65535));
-        a.Disabled = s.ReadBoolean(kAccounts, numbered("Disabled", n), false);
-        const QString security = s.ReadSetting(kAccounts, numbered("Security", n), QString());
+        a.Title = accounts.Read(K::Title, n);
+        a.Host = accounts.Read(K::Host, n);
+        a.User = accounts.Read(K::User, n);
+        a.Password = decodeStoredPassword(accounts.Read(K::Password, n));
+        a.Port = qint32(accounts.Read(K::Port, n));
+        a.Disabled = accounts.Read(K::Disabled, n);
+        const QString security = accounts.Read(K::Security, n);
         a.Security = (security == Security::None || security == Security::StartTls ||
                       security == Security::Tls)
                          ? security
                          : DefaultSecurity(a.Port);
-        a.CertSHA256 = s.ReadSetting(kAccounts, numbered("CertSHA256", n), QString());
+        a.CertSHA256 = accounts.Read(K::CertSHA256, n);
         a.NodeKey = NewAccountKey(state);
     }
 }
 
 void SaveAccounts(AppState& state) {
+    namespace K = AccountKeys;
     SettingsStore::Batch batch(state.Store);
-    SettingsStore& s = state.Store;
-    s.WriteSetting(kAccounts, QStringLiteral("Total"),
-                   ValueForms::FormatWhole(state.AccountCount()));
+    SectionWriter accounts(state.Store, K::Section);
+    accounts.Write(K::Total, state.AccountCount());
     for (int n = 1; n <= state.AccountCount(); ++n) {
         const MailAccount& a = state.Account(n);
-        s.WriteSetting(kAccounts, numbered("Title", n), a.Title);
-        s.WriteSetting(kAccounts, numbered("Host", n), a.Host);
-        s.WriteSetting(kAccounts, numbered("User", n), a.User);
-        s.WriteSetting(kAccounts, numbered("Password", n), EncodePassword(a.Password));
-        s.WriteSetting(kAccounts, numbered("Port", n), ValueForms::FormatWhole(a.Port));
-        s.WriteSetting(kAccounts, numbered("Disabled", n), ValueForms::FormatBoolean(a.Disabled));
-        s.WriteSetting(kAccounts, numbered("Security", n), a.Security);
-        s.WriteSetting(kAccounts, numbered("CertSHA256", n), a.CertSHA256);
+        accounts.Write(K::Title, a.Title, n);
+        accounts.Write(K::Host, a.Host, n);
+        accounts.Write(K::User, a.User, n);
+        accounts.Write(K::Password, EncodePassword(a.Password), n);
+        accounts.Write(K::Port, a.Port, n);
+        accounts.Write(K::Disabled, a.Disabled, n);
+        accounts.Write(K::Security, a.Security, n);
+        accounts.Write(K::CertSHA256, a.CertSHA256, n);
     }
 }
 

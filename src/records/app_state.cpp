@@ -27,5 +27,5 @@ AppState::AppState(StatePaths paths)
     : Paths(std::move(paths)), Store(Paths.SettingsFile),
       Random(quint32(QDateTime::currentMSecsSinceEpoch() ^
                      quint64(QDateTime::currentSecsSinceEpoch()))) {
-    AppSettings.LogFilesPath = Paths.DataFolder + QStringLiteral("Logs/");
+    AppSettings.LogFilesPath = DefaultLogFilesPath(Paths.DataFolder);
 }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "records/settings_keys.h"
+
 #include <QString>
 
 // A sender/subject rule. Filter rules delete matching mail on the server; WAV
 // actions add a sound file to play for matching new mail.
 struct FilterRule {
-    QString SenderText;       // empty: no sender condition
-    bool SenderMatch = true;  // true: exact; false: contained
-    QString SubjectText;      // empty: no subject condition
-    bool SubjectMatch = true; // true: exact; false: contained
-    bool AND = true;          // true: both conditions; false: either
-    bool Active = false;      // stored under "Disabled"n, where "True" means in force
+    QString SenderText;                                 // empty: no sender condition
+    bool SenderMatch = RuleKeys::SenderMatch.Default;   // true: exact; false: contained
+    QString SubjectText;                                // empty: no subject condition
+    bool SubjectMatch = RuleKeys::SubjectMatch.Default; // true: exact; false: contained
+    bool AND = RuleKeys::AND.Default;                   // true: both conditions; false: either
+    // Stored under "Disabled"n, where "True" means in force.
+    bool Active = RuleKeys::Disabled.Default;
 
     bool operator==(const FilterRule&) const = default;
 };

@@ -1,22 +1,32 @@
 #pragma once
 
+#include "records/settings_keys.h"
+
 #include <QString>
 
 // The general options of section "Config", held in memory for the whole run.
+// Each starts at its key's default.
 struct GeneralOptions {
-    qint32 PoolingTime = 5; // minutes between two passes
-    bool AutoExpand = true;
-    bool AutoDialog = true;
-    QString DialogMessage = QStringLiteral("You have # new message[s]");
-    bool PlayWav = false;
-    bool RandomPlayWAV = false;
-    QString WavFile;
-    QString WavFolder;
-    bool RunInTray = true;
-    bool AutoMarkRead = false;
-    bool AutoExit = false;
-    bool AutoMin = false;
-    QString LogFilesPath; // always ends with "/" when set by the Log File dialog
-    bool LogDisabled = true;
-    bool LogAllInOne = true;
+    qint32 PoolingTime = qint32(ConfigKeys::PoolingTime.Default); // minutes between two passes
+    bool AutoExpand = ConfigKeys::AutoExpand.Default;
+    bool AutoDialog = ConfigKeys::AutoDialog.Default;
+    QString DialogMessage = DefaultText(ConfigKeys::DialogMessage);
+    bool PlayWav = ConfigKeys::PlayWav.Default;
+    bool RandomPlayWAV = ConfigKeys::RandomPlayWAV.Default;
+    QString WavFile = DefaultText(ConfigKeys::WavFile);
+    QString WavFolder = DefaultText(ConfigKeys::WavFolder);
+    bool RunInTray = ConfigKeys::RunInTray.Default;
+    bool AutoMarkRead = ConfigKeys::AutoMarkRead.Default;
+    bool AutoExit = ConfigKeys::AutoExit.Default;
+    bool AutoMin = ConfigKeys::AutoMin.Default;
+    // Always ends with "/" when set by the Log File dialog; the state object
+    // sets the default, which lies in its data folder.
+    QString LogFilesPath;
+    bool LogDisabled = ConfigKeys::LogDisabled.Default;
+    bool LogAllInOne = ConfigKeys::LogAllInOne.Default;
 };
+
+// The log folder used while none is stored: "Logs/" in the data folder.
+inline QString DefaultLogFilesPath(const QString& dataFolder) {
+    return dataFolder + DefaultText(ConfigKeys::LogFilesPath);
+}

@@ -1,44 +1,35 @@
 #include "records/general_options_store.h"
 
 #include "records/app_state.h"
-#include "records/value_forms.h"
+#include "records/settings_section.h"
 
 #include <algorithm>
 #include <limits>
 
 namespace {
-const QString kConfig = QStringLiteral("Config");
 constexpr qint64 kInt32Min = std::numeric_limits<qint32>::min();
 constexpr qint64 kInt32Max = std::numeric_limits<qint32>::max();
 } // namespace
 
 void LoadGeneralOptions(AppState& state) {
-    const SettingsStore& s = state.Store;
+    namespace K = ConfigKeys;
+    const SectionReader config(state.Store, K::Section);
     GeneralOptions& o = state.AppSettings;
-    const GeneralOptions defaults;
-    auto readBool = [&](const char* key, bool def) {
-        return s.ReadBoolean(kConfig, QLatin1String(key), def);
-    };
-    auto readText = [&](const char* key, const QString& def) {
-        return s.ReadSetting(kConfig, QLatin1String(key), def);
-    };
-
-    o.AutoMin = readBool("AutoMin", defaults.AutoMin);
-    o.PoolingTime = qint32(s.ReadWhole(kConfig, QStringLiteral("PoolingTime"), defaults.PoolingTime,
-                                       kInt32Min, kInt32Max));
-    o.AutoExpand = readBool("AutoExpand", defaults.AutoExpand);
-    o.AutoDialog = readBool("AutoDialog", defaults.AutoDialog);
-    o.DialogMessage = readText("DialogMessage", defaults.DialogMessage);
-    o.PlayWav = readBool("PlayWav", defaults.PlayWav);
-    o.RandomPlayWAV = readBool("RandomPlayWAV", defaults.RandomPlayWAV);
-    o.WavFile = readText("WavFile", QString());
-    o.WavFolder = readText("WavFolder", QString());
-    o.RunInTray = readBool("RunInTray", defaults.RunInTray);
-    o.AutoMarkRead = readBool("AutoMarkRead", defaults.AutoMarkRead);
-    o.AutoExit = readBool("AutoExit", defaults.AutoExit);
-    o.LogFilesPath = readText("LogFilesPath", state.Paths.DataFolder + QStringLiteral("Logs/"));
-    o.LogDisabled = readBool("LogDisabled", defaults.LogDisabled);
-    o.LogAllInOne = readBool("LogAllInOne", defaults.LogAllInOne);
+    o.AutoMin = config.Read(K::AutoMin);
+    o.PoolingTime = qint32(config.Read(K::PoolingTime));
+    o.AutoExpand = config.Read(K::AutoExpand);
+    o.AutoDialog = config.Read(K::AutoDialog);
+    o.DialogMessage = config.Read(K::DialogMessage);
+    o.PlayWav = config.Read(K::PlayWav);
+    o.RandomPlayWAV = config.Read(K::RandomPlayWAV);
+    o.WavFile = config.Read(K::WavFile);
+    o.WavFolder = config.Read(K::WavFolder);
+    o.RunInTray = config.Read(K::RunInTray);
+    o.AutoMarkRead = config.Read(K::AutoMarkRead);
+    o.AutoExit = config.Read(K::AutoExit);
+    o.LogFilesPath = config.ReadOr(K::LogFilesPath, DefaultLogFilesPath(state.Paths.DataFolder));
+    o.LogDisabled = config.Read(K::LogDisabled);
+    o.LogAllInOne = config.Read(K::LogAllInOne);
 }
 
 qint32 PollSeconds(qint32 minutes) {
@@ -49,24 +40,20 @@ qint32 PollSeconds(qint32 minutes) {
 void SaveGeneralOptions(AppState& state) {
     const GeneralOptions& o = state.AppSettings;
     {
+        namespace K = ConfigKeys;
         SettingsStore::Batch batch(state.Store);
-        auto writeBool = [&](const char* key, bool value) {
-            state.Store.WriteSetting(kConfig, QLatin1String(key), ValueForms::FormatBoolean(value));
-        };
-        auto writeText = [&](const char* key, const QString& value) {
-            state.Store.WriteSetting(kConfig, QLatin1String(key), value);
-        };
-        writeText("PoolingTime", ValueForms::FormatWhole(o.PoolingTime));
-        writeBool("AutoExpand", o.AutoExpand);
-        writeBool("AutoDialog", o.AutoDialog);
-        writeText("DialogMessage", o.DialogMessage);
-        writeBool("PlayWav", o.PlayWav);
-        writeBool("RandomPlayWAV", o.RandomPlayWAV);
-        writeText("WavFile", o.WavFile);
-        writeText("WavFolder", o.WavFolder);
-        writeBool("RunInTray", o.RunInTray);
-        writeBool("AutoMarkRead", o.AutoMarkRead);
-        writeBool("AutoExit", o.AutoExit);
+        SectionWriter config(state.Store, K::Section);
+        config.Write(K::PoolingTime, o.PoolingTime);
+        config.Write(K::AutoExpand, o.AutoExpand);
+        config.Write(K::AutoDialog, o.AutoDialog);
+        config.Write(K::DialogMessage, o.DialogMessage);
+        config.Write(K::PlayWav, o.PlayWav);
+        config.Write(K::RandomPlayWAV, o.RandomPlayWAV);
+        config.Write(K::WavFile, o.WavFile);
+        config.Write(K::WavFolder, o.WavFolder);
+        config.Write(K::RunInTray, o.RunInTray);
+        config.Write(K::AutoMarkRead, o.AutoMarkRead);
+        config.Write(K::AutoExit, o.AutoExit);
     }
     // A fresh full interval, whether or not the interval changed.
     state.PollMinutes = o.PoolingTime;

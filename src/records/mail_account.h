@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/settings_keys.h"
+
 #include <QString>
 
 // Connection security of an account.
@@ -15,9 +17,9 @@ struct MailAccount {
     QString Host;
     QString User;
     QString Password; // plain in memory, encoded in the settings file
-    qint32 Port = 110;
+    qint32 Port = qint32(AccountKeys::Port.Default);
     QString NodeKey; // "P1".."P32766", drawn anew at every load, never stored
-    bool Disabled = false;
+    bool Disabled = AccountKeys::Disabled.Default;
     QString Security = Security::None; // "None", "STARTTLS" or "TLS"
     QString CertSHA256;                // hex fingerprint of a certificate the user trusts
 

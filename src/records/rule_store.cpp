@@ -1,79 +1,70 @@
 #include "records/rule_store.h"
 
 #include "records/app_state.h"
-#include "records/value_forms.h"
+#include "records/settings_section.h"
+
+namespace K = RuleKeys;
 
 namespace {
-const QString kFilters = QStringLiteral("Filters");
-const QString kActions = QStringLiteral("Actions");
-
-QString numbered(const char* stem, int n) {
-    return QLatin1String(stem) + QString::number(n);
+void loadRule(const SectionReader& section, int n, FilterRule& rule) {
+    rule.SenderText = section.Read(K::SenderText, n);
+    rule.SubjectText = section.Read(K::SubjectText, n);
+    rule.SenderMatch = section.Read(K::SenderMatch, n);
+    rule.SubjectMatch = section.Read(K::SubjectMatch, n);
+    rule.AND = section.Read(K::AND, n);
+    rule.Active = section.Read(K::Disabled, n);
 }
 
-void loadRule(const SettingsStore& s, const QString& section, int n, FilterRule& rule) {
-    rule.SenderText = s.ReadSetting(section, numbered("SenderText", n), QString());
-    rule.SubjectText = s.ReadSetting(section, numbered("SubjectText", n), QString());
-    rule.SenderMatch = s.ReadBoolean(section, numbered("SenderMatch", n), true);
-    rule.SubjectMatch = s.ReadBoolean(section, numbered("SubjectMatch", n), true);
-    rule.AND = s.ReadBoolean(section, numbered("AND", n), true);
-    rule.Active = s.ReadBoolean(section, numbered("Disabled", n), false);
-}
-
-void saveRule(SettingsStore& s, const QString& section, int n, const FilterRule& rule) {
-    using ValueForms::FormatBoolean;
-    s.WriteSetting(section, numbered("SenderText", n), rule.SenderText);
-    s.WriteSetting(section, numbered("SubjectText", n), rule.SubjectText);
-    s.WriteSetting(section, numbered("SenderMatch", n), FormatBoolean(rule.SenderMatch));
-    s.WriteSetting(section, numbered("SubjectMatch", n), FormatBoolean(rule.SubjectMatch));
-    s.WriteSetting(section, numbered("AND", n), FormatBoolean(rule.AND));
-    s.WriteSetting(section, numbered("Disabled", n), FormatBoolean(rule.Active));
+void saveRule(SectionWriter& section, int n, const FilterRule& rule) {
+    section.Write(K::SenderText, rule.SenderText, n);
+    section.Write(K::SubjectText, rule.SubjectText, n);
+    section.Write(K::SenderMatch, rule.SenderMatch, n);
+    section.Write(K::SubjectMatch, rule.SubjectMatch, n);
+    section.Write(K::AND, rule.AND, n);
+    section.Write(K::Disabled, rule.Active, n);
 }
 } // namespace
 
 void LoadFilters(AppState& state) {
-    const SettingsStore& s = state.Store;
-    const auto count = s.ReadCount(kFilters, QStringLiteral("TotalFilters"));
-    state.AutoPrompt = s.ReadBoolean(kFilters, QStringLiteral("AutoPrompt"), true);
+    const SectionReader filters(state.Store, K::FiltersSection);
+    const auto count = filters.Read(K::TotalFilters);
+    state.AutoPrompt = filters.Read(K::AutoPrompt);
     state.FilterList.clear();
     state.FilterList.resize(count);
     for (int n = 1; n <= count; ++n)
-        loadRule(s, kFilters, n, state.FilterList[n - 1]);
-    state.UseFieldTO = s.ReadBoolean(kFilters, QStringLiteral("UseFieldTO"), false);
-    state.FilterTO = s.ReadSetting(kFilters, QStringLiteral("FilterTO"), QString());
+        loadRule(filters, n, state.FilterList[n - 1]);
+    state.UseFieldTO = filters.Read(K::UseFieldTO);
+    state.FilterTO = filters.Read(K::FilterTO);
 }
 
 void LoadWavActions(AppState& state) {
-    const SettingsStore& s = state.Store;
-    const auto count = s.ReadCount(kActions, QStringLiteral("TotalActions"));
+    const SectionReader actions(state.Store, K::ActionsSection);
+    const auto count = actions.Read(K::TotalActions);
     state.WavActionList.clear();
     state.WavActionList.resize(count);
     for (int n = 1; n <= count; ++n) {
         WavAction& action = state.WavActionList[n - 1];
-        loadRule(s, kActions, n, action);
-        action.WavFile = s.ReadSetting(kActions, numbered("WavFile", n), QString());
+        loadRule(actions, n, action);
+        action.WavFile = actions.Read(K::WavFile, n);
     }
 }
 
 void SaveFilters(AppState& state) {
     SettingsStore::Batch batch(state.Store);
-    SettingsStore& s = state.Store;
-    s.WriteSetting(kFilters, QStringLiteral("TotalFilters"),
-                   ValueForms::FormatWhole(state.FilterCount()));
-    s.WriteSetting(kFilters, QStringLiteral("AutoPrompt"),
-                   ValueForms::FormatBoolean(state.AutoPrompt));
+    SectionWriter filters(state.Store, K::FiltersSection);
+    filters.Write(K::TotalFilters, state.FilterCount());
+    filters.Write(K::AutoPrompt, state.AutoPrompt);
     for (int n = 1; n <= state.FilterCount(); ++n)
-        saveRule(s, kFilters, n, state.FilterList[n - 1]);
+        saveRule(filters, n, state.FilterList[n - 1]);
 }
 
 void SaveWavActions(AppState& state) {
     SettingsStore::Batch batch(state.Store);
-    SettingsStore& s = state.Store;
-    s.WriteSetting(kActions, QStringLiteral("TotalActions"),
-                   ValueForms::FormatWhole(state.WavActionCount()));
+    SectionWriter actions(state.Store, K::ActionsSection);
+    actions.Write(K::TotalActions, state.WavActionCount());
     for (int n = 1; n <= state.WavActionCount(); ++n) {
         const WavAction& action = state.WavActionList[n - 1];
-        saveRule(s, kActions, n, action);
-        s.WriteSetting(kActions, numbered("WavFile", n), action.WavFile);
+        saveRule(actions, n, action);
+        actions.Write(K::WavFile, action.WavFile, n);
     }
 }

@@ -13,6 +13,13 @@ struct DovecotFixture {
 
     QString Value(const QString& key) const { return Values.value(key); }
     static DovecotFixture Load();
+
+    // Empties user's mailbox and delivers the fixture's messages again
+    // (MESSAGES_<user> of them), so that a test finds the same mail however
+    // often it ran before. Returns what went wrong, or nothing.
+    QString RefillMailbox(const QString& user) const;
+    // Delivers the whole message in file into user's mailbox, as new mail.
+    QString AddMessage(const QString& user, const QString& file) const;
 };
 
 // In initTestCase: fails on a missing fixture, and under CI also on a skipped

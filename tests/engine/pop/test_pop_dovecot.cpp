@@ -43,6 +43,9 @@ bool TestPopDovecot::Run(const std::function<void()>& call) {
 void TestPopDovecot::initTestCase() {
     m_fixture = DovecotFixture::Load();
     LARKWATCH_REQUIRE_DOVECOT(m_fixture);
+    // The five messages again, whatever an earlier run deleted.
+    const QString refilled = m_fixture.RefillMailbox(QStringLiteral("poptest"));
+    QVERIFY2(refilled.isEmpty(), qPrintable(refilled));
 
     connect(&m_client, &PopClient::MessageSize, this, [this](qint32 size) { m_sizes << size; });
     connect(&m_client, &PopClient::DocOutput, this,

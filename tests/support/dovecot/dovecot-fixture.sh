@@ -9,23 +9,29 @@
 #       and per user PASSWORD_<user>, MAILDIR_<user>, MESSAGES_<user>.
 #       Dovecot must run as root. Otherwise ENVFILE gets SKIP='reason' and the
 #       tests skip, except under CI=true, where this is an error.
+#   dovecot-fixture.sh refill ENVFILE USER
+#       Empties USER's maildir and delivers the generated messages again, so a
+#       test that deletes or adds mail finds the same mailbox on every run.
 #   dovecot-fixture.sh add-message ENVFILE USER FILE
 #       Delivers FILE (a whole message) into USER's maildir.
 #   dovecot-fixture.sh stop ENVFILE
-#       Stops the server by its PID and removes the temporary folder.
+#       Stops the server by its PID and removes the temporary folder. start
+#       does the same first, so a repeated start leaves no server behind.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 action=${1:-}
 envfile=${2:-}
 [ -n "$action" ] && [ -n "$envfile" ] || {
-    echo "usage: $0 start|stop|add-message ENVFILE [USER FILE]" >&2
+    echo "usage: $0 start|stop|refill|add-message ENVFILE [USER [FILE]]" >&2
     exit 2
 }
 
 # Users: name and password (the passwords hold characters that need care).
 users=(poptest alice bob)
 declare -A passwords=([poptest]='Se cr;et=1' [alice]='alice-pw' [bob]='b[o]b\pw')
+# Messages each user's maildir holds at the start and after a refill.
+messages=5
 
 env_value() { # KEY -> value from ENVFILE
     sed -n "s/^$1='\(.*\)'\$/\1/p" "$envfile" | head -n 1
@@ -55,6 +61,16 @@ make_message() { # USER N -> a message on stdout
     printf '.a line that starts with a dot\r\n.\r\nlast line\r\n'
 }
 
+fill_maildir() { # USER MAILDIR: the generated messages, one after the other
+    local n file
+    file=$(mktemp "$2/../message.XXXXXX")
+    for n in $(seq 1 "$messages"); do
+        make_message "$1" "$n" >"$file"
+        deliver "$2" "$file"
+    done
+    rm -f "$file"
+}
+
 pick_port() {
     local port
     while :; do
@@ -67,6 +83,8 @@ pick_port() {
 }
 
 start() {
+    # A server this file still names (a repeated or interrupted run) goes first.
+    stop
     mkdir -p "$(dirname "$envfile")"
     : >"$envfile"
     local reason=""
@@ -110,12 +128,8 @@ start() {
         local maildir="$dir/mail/$user/Maildir"
         mkdir -p "$maildir/cur" "$maildir/new" "$maildir/tmp"
         chown -R nobody:nogroup "$dir/mail/$user"
-        for n in 1 2 3 4 5; do
-            make_message "$user" "$n" >"$dir/message.tmp"
-            deliver "$maildir" "$dir/message.tmp"
-        done
+        fill_maildir "$user" "$maildir"
     done
-    rm -f "$dir/message.tmp"
 
     local attempt pop3 pop3s started=""
     for attempt in 1 2 3 4 5 6 7 8; do
@@ -166,7 +180,7 @@ start() {
         for user in "${users[@]}"; do
             echo "PASSWORD_$user='${passwords[$user]}'"
             echo "MAILDIR_$user='$dir/mail/$user/Maildir'"
-            echo "MESSAGES_$user='5'"
+            echo "MESSAGES_$user='$messages'"
         done
     } >"$envfile"
     echo "Dovecot $pid on 127.0.0.1:$pop3 (POP3, STLS) and :$pop3s (TLS) in $dir"
@@ -177,7 +191,9 @@ stop() {
     local pid dir
     pid=$(env_value PID)
     dir=$(env_value DIR)
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    # Only the Dovecot of this folder: a stale file's PID may belong to another process by now.
+    if [ -n "$pid" ] && [ -n "$dir" ] && kill -0 "$pid" 2>/dev/null &&
+        tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$dir/dovecot.conf"; then
         kill -TERM "$pid"
         for _ in $(seq 1 100); do
             kill -0 "$pid" 2>/dev/null || break
@@ -191,26 +207,45 @@ stop() {
     rm -f "$envfile"
 }
 
+maildir_of() { # USER -> the user's maildir, from ENVFILE
+    local maildir
+    maildir=$(env_value "MAILDIR_$1")
+    [ -n "$maildir" ] && [ -d "$maildir" ] || {
+        echo "error: no maildir for user $1" >&2
+        exit 1
+    }
+    echo "$maildir"
+}
+
+refill() {
+    local user=${3:-} maildir
+    [ -n "$user" ] || {
+        echo "usage: $0 refill ENVFILE USER" >&2
+        exit 2
+    }
+    maildir=$(maildir_of "$user")
+    # Dovecot notices the vanished files at the next log-on and forgets them.
+    find "$maildir/new" "$maildir/cur" "$maildir/tmp" -type f -delete
+    fill_maildir "$user" "$maildir"
+}
+
 add_message() {
     local user=${3:-} file=${4:-} maildir
     [ -n "$user" ] && [ -f "$file" ] || {
         echo "usage: $0 add-message ENVFILE USER FILE" >&2
         exit 2
     }
-    maildir=$(env_value "MAILDIR_$user")
-    [ -n "$maildir" ] || {
-        echo "error: no maildir for user $user" >&2
-        exit 1
-    }
+    maildir=$(maildir_of "$user")
     deliver "$maildir" "$file"
 }
 
 case "$action" in
 start) start ;;
 stop) stop ;;
+refill) refill "$@" ;;
 add-message) add_message "$@" ;;
 *)
-    echo "usage: $0 start|stop|add-message ENVFILE [USER FILE]" >&2
+    echo "usage: $0 start|stop|refill|add-message ENVFILE [USER [FILE]]" >&2
     exit 2
     ;;
 esac
