@@ -1,10 +1,8 @@
 #include "commands/server_session.h"
 
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "records/mail_account.h"
-
-#include <QCoreApplication>
-#include <QEventLoop>
 
 void ServerSession::UseAccount(const MailAccount& account) {
     m_pop.ServerHost = account.Host;
@@ -16,8 +14,7 @@ void ServerSession::UseAccount(const MailAccount& account) {
 }
 
 void ServerSession::WaitWhileBusy() {
-    while (m_pop.Busy())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    WaitUntilIdle(m_pop);
 }
 
 bool ServerSession::Connect() {

@@ -1,19 +1,24 @@
 #pragma once
 
-#include "answerers_for_now.h"
 #include "engine/pop/pop_client.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
+#include "support/dialog_answerers.h"
 #include "support/fake_pop3_server.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 #include "tree/account_tree_model.h"
 
 #include <QAction>
 #include <QTest>
 #include <QTimer>
+
+// How long a test waits for a dialog to open (or to close once answered):
+// long, since the machine may be busy.
+inline constexpr int kDialogWaitMs = 30000;
 
 // The real window over a private settings folder, with accounts on the fake
 // POP3 server, for driving the account and message commands through the

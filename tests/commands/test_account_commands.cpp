@@ -17,6 +17,7 @@
 class TestAccountCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void addChecksTheNewAccountAtOnce();
     void addDisabledRunsNoCheck();
     void cancelChangesNothing_data();
@@ -59,18 +60,21 @@ void TestAccountCommands::addChecksTheNewAccountAtOnce() {
     MainWindow& window = rig.Start();
     const QString port = QString::number(rig.Server.Port());
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            QCOMPARE(d->parentWidget(), &window);
-            QVERIFY(d->isModal());
-            QVERIFY(!window.PoolingEvent().isActive());
-            type(d, "txtTitle", "Home");
-            type(d, "txtHost", "127.0.0.1");
-            type(d, "txtUser", "ann");
-            type(d, "txtPassword", "p;w =1");
-            d->findChild<QComboBox*>("cboSecurity")->setCurrentText("None");
-            type(d, "txtPort", port);
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                QCOMPARE(d->parentWidget(), &window);
+                QVERIFY(d->isModal());
+                QVERIFY(!window.PoolingEvent().isActive());
+                type(d, "txtTitle", "Home");
+                type(d, "txtHost", "127.0.0.1");
+                type(d, "txtUser", "ann");
+                type(d, "txtPassword", "p;w =1");
+                d->findChild<QComboBox*>("cboSecurity")->setCurrentText("None");
+                type(d, "txtPort", port);
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuNewAccount")->trigger();
     }
     // The list, the settings file and the tree agree.
@@ -106,14 +110,17 @@ void TestAccountCommands::addDisabledRunsNoCheck() {
     rig.AddMail(1);
     rig.Start({rig.Account("Home")});
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            type(d, "txtTitle", "Work");
-            type(d, "txtHost", "127.0.0.1");
-            type(d, "txtUser", "ann");
-            type(d, "txtPassword", "secret");
-            QTest::mouseClick(d->findChild<QCheckBox*>("chkDisabled"), Qt::LeftButton);
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                type(d, "txtTitle", "Work");
+                type(d, "txtHost", "127.0.0.1");
+                type(d, "txtUser", "ann");
+                type(d, "txtPassword", "secret");
+                QTest::mouseClick(d->findChild<QCheckBox*>("chkDisabled"), Qt::LeftButton);
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuNewAccount")->trigger();
     }
     QCOMPARE(rig.State().AccountCount(), 2);
@@ -146,13 +153,16 @@ void TestAccountCommands::cancelChangesNothing() {
     const QList<MailAccount> accounts = rig.State().Accounts;
     const QStringList texts = {rig.Tree().Text(rig.Key(1)), rig.Tree().Text(rig.Key(2))};
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            type(d, "txtTitle", "Other");
-            type(d, "txtHost", "h");
-            type(d, "txtUser", "u");
-            type(d, "txtPassword", "p");
-            d->close(); // the close box
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                type(d, "txtTitle", "Other");
+                type(d, "txtHost", "h");
+                type(d, "txtUser", "u");
+                type(d, "txtPassword", "p");
+                d->close(); // the close box
+            },
+            kDialogWaitMs);
         rig.Action(qPrintable(command))->trigger();
     }
     QCOMPARE(rig.State().CurrentAccount, qint16(0));
@@ -176,15 +186,18 @@ void TestAccountCommands::modifyFromAMessageNode() {
     QVERIFY(rig.State().CurrentMessage != 0);
     QVERIFY(rig.Action("mnuViewMessage")->isEnabled());
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            // The message's account, now selected in place of the message.
-            QCOMPARE(d->findChild<QLineEdit*>("txtTitle")->text(), QString("Work"));
-            QCOMPARE(rig.Tree().DropHighlight(), rig.Key(2));
-            QCOMPARE(rig.State().CurrentMessage, qint16(0));
-            QVERIFY(!rig.Action("mnuViewMessage")->isEnabled());
-            type(d, "txtTitle", "Office");
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                // The message's account, now selected in place of the message.
+                QCOMPARE(d->findChild<QLineEdit*>("txtTitle")->text(), QString("Work"));
+                QCOMPARE(rig.Tree().DropHighlight(), rig.Key(2));
+                QCOMPARE(rig.State().CurrentMessage, qint16(0));
+                QVERIFY(!rig.Action("mnuViewMessage")->isEnabled());
+                type(d, "txtTitle", "Office");
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuModifyAccount")->trigger();
     }
     QCOMPARE(rig.State().Account(2).Title, QString("Office"));
@@ -221,10 +234,13 @@ void TestAccountCommands::modifyBetweenDisabledAndEnabled() {
     QCOMPARE(rig.Tree().ChildKeys(key).size(), disabledBefore ? 0 : 1);
     rig.Click(key);
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            QTest::mouseClick(d->findChild<QCheckBox*>("chkDisabled"), Qt::LeftButton);
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                QTest::mouseClick(d->findChild<QCheckBox*>("chkDisabled"), Qt::LeftButton);
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuModifyAccount")->trigger();
     }
     if (disabledBefore) {
@@ -304,15 +320,18 @@ void TestAccountCommands::trustTheServersCertificate() {
     rig.Start();
     const QString fingerprint = rig.Server.CertificateSha256();
     {
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            type(d, "txtTitle", "Home");
-            type(d, "txtHost", "127.0.0.1");
-            type(d, "txtUser", "ann");
-            type(d, "txtPassword", "secret");
-            d->findChild<QComboBox*>("cboSecurity")->setCurrentText(security);
-            type(d, "txtPort", QString::number(rig.Server.Port()));
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                type(d, "txtTitle", "Home");
+                type(d, "txtHost", "127.0.0.1");
+                type(d, "txtUser", "ann");
+                type(d, "txtPassword", "secret");
+                d->findChild<QComboBox*>("cboSecurity")->setCurrentText(security);
+                type(d, "txtPort", QString::number(rig.Server.Port()));
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuNewAccount")->trigger();
     }
     const QString key = rig.Key(1);
@@ -323,15 +342,18 @@ void TestAccountCommands::trustTheServersCertificate() {
     // The modify dialog offers the certificate the server showed.
     auto modify = [&](bool tick) {
         rig.Click(key);
-        AnswerNextModal dialog("AddAccnt", [&](QWidget* d) {
-            auto* trust = d->findChild<QCheckBox*>("chkTrustCert");
-            QVERIFY(trust->isVisible());
-            QCOMPARE(d->findChild<QLabel*>("lblCertSHA256")->text().remove('\n').remove(':'),
-                     "SHA-256" + QString(fingerprint).remove(':'));
-            if (tick)
-                QTest::mouseClick(trust, Qt::LeftButton);
-            clickOk(d);
-        });
+        AnswerNextModal dialog(
+            "AddAccnt",
+            [&](QWidget* d) {
+                auto* trust = d->findChild<QCheckBox*>("chkTrustCert");
+                QVERIFY(trust->isVisible());
+                QCOMPARE(d->findChild<QLabel*>("lblCertSHA256")->text().remove('\n').remove(':'),
+                         "SHA-256" + QString(fingerprint).remove(':'));
+                if (tick)
+                    QTest::mouseClick(trust, Qt::LeftButton);
+                clickOk(d);
+            },
+            kDialogWaitMs);
         rig.Action("mnuModifyAccount")->trigger();
     };
     modify(true);

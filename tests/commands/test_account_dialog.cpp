@@ -1,7 +1,8 @@
-#include "answerers_for_now.h"
 #include "commands/account_dialog.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
+#include "support/dialog_answerers.h"
+#include "support/fail_on_warning.h"
 #include "support/temp_state.h"
 
 #include <QCheckBox>
@@ -75,6 +76,7 @@ static MailAccount account(const QString& title, const QString& key) {
 }
 
 void TestAccountDialog::init() {
+    FailOnUnexpectedWarnings();
     m_temp = std::make_unique<TempState>();
     m_state = m_temp->State.get();
     m_state->Accounts = {account("Home", "P11"), account("Work", "P22")};

@@ -13,6 +13,7 @@
 class TestMessageCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void viewShowsTheMessage();
     void viewThatFails_data();
     void viewThatFails();
@@ -37,15 +38,18 @@ namespace {
 // Answers the next message window: notes its text and closes it.
 struct WindowText {
     explicit WindowText(CommandRig& rig)
-        : answer("MsgInfo", [this, &rig](QWidget* window) {
-              Text = window->findChild<QPlainTextEdit*>("MsgProp")->toPlainText();
-              Caption = window->windowTitle();
-              ReadOnly = window->findChild<QPlainTextEdit*>("MsgProp")->isReadOnly();
-              AccountText = rig.Tree().Text(rig.Key(1));
-              Viewing = rig.State().ViewingMessage;
-              TimerStopped = !rig.Window->PoolingEvent().isActive();
-              qobject_cast<QDialog*>(window)->reject();
-          }) {}
+        : answer(
+              "MsgInfo",
+              [this, &rig](QWidget* window) {
+                  Text = window->findChild<QPlainTextEdit*>("MsgProp")->toPlainText();
+                  Caption = window->windowTitle();
+                  ReadOnly = window->findChild<QPlainTextEdit*>("MsgProp")->isReadOnly();
+                  AccountText = rig.Tree().Text(rig.Key(1));
+                  Viewing = rig.State().ViewingMessage;
+                  TimerStopped = !rig.Window->PoolingEvent().isActive();
+                  qobject_cast<QDialog*>(window)->reject();
+              },
+              kDialogWaitMs) {}
     QString Text, Caption, AccountText;
     bool ReadOnly = false, Viewing = false, TimerStopped = false;
     AnswerNextModal answer;

@@ -1,4 +1,5 @@
 #include "commands/message_numbering.h"
+#include "support/fail_on_warning.h"
 #include "tree/account_tree_model.h"
 #include "tree/node_texts.h"
 
@@ -9,6 +10,7 @@
 class TestMessageNumbering : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void numberOfANode_data();
     void numberOfANode();
     void renumbering_data();

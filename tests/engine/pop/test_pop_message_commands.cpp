@@ -1,4 +1,6 @@
 #include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
+#include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 
 #include <QSignalSpy>
@@ -13,6 +15,7 @@
 class TestPopMessageCommands : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { FailOnUnexpectedWarnings(); }
     void uniqueIds_data();
     void uniqueIds();
     void messageCutShort_data();
@@ -49,7 +52,7 @@ struct Rig {
     }
     bool Run(const std::function<void()>& call) {
         call();
-        return QTest::qWaitFor([this] { return !Client.Busy(); }, 20000);
+        return WaitUntilIdle(Client, 20000);
     }
     bool LogOn() {
         return Run([this] { Client.Connect(); }) && Run([this] { Client.Authenticate(); }) &&
