@@ -133,6 +133,7 @@ void MailEngine::CheckAccount() {
     m_host.SetBusyCursor(true);
     m_host.SetTopMenusEnabled(false);
     AccountErrors.remove(accountKey);
+    UntrustedCertificates.remove(accountKey);
     m_tree.SetToolTip(accountKey, QString());
 
     m_pop.ServerHost = account.Host;
@@ -153,6 +154,8 @@ void MailEngine::CheckAccount() {
     if (!connected) {
         SetStatus(accountKey, title, AccountStatus::ErrorConnecting);
         NoteAccountError(accountKey, m_pop.LastError());
+        if (const QString untrusted = m_pop.UntrustedCertificateSHA256(); !untrusted.isEmpty())
+            UntrustedCertificates.insert(accountKey, untrusted);
         if (m_state.AppSettings.AutoExit) {
             // The program is about to close: the menus stay as they are.
             m_state.ExitPending = true;
@@ -243,7 +246,12 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
 
         m_headerBuffer.clear();
         m_pop.RetrieveHeaders(number);
-        if (!Succeeded([&] { return LoggedOnAndIdle() && !m_headerBuffer.isEmpty(); })) {
+        const bool headerRead =
+            Succeeded([&] { return LoggedOnAndIdle() && !m_headerBuffer.isEmpty(); });
+        // Read with the header: the later message commands check by it that
+        // the number still names this message.
+        m_tree.SetUniqueId(key, m_pop.UniqueId(number));
+        if (!headerRead) {
             failMessage(key, label + MessageStatus::HeaderError);
             continue;
         }

@@ -55,6 +55,10 @@ public:
     // Why the account's last check failed (connect, log-on, a message step, the
     // mail log), by node key; also the account node's tool tip.
     QHash<QString, QString> AccountErrors;
+    // The fingerprint of the certificate an account's server presented when
+    // its last check failed because the certificate is not trusted, by node
+    // key; the account dialog offers to trust it.
+    QHash<QString, QString> UntrustedCertificates;
 
     // The component's events.
     void POP_DocOutput(const PopDocument& document);

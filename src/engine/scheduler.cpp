@@ -29,6 +29,11 @@ Scheduler::Scheduler(AppState& state, AccountTreeModel& tree, MailEngine& engine
     : QObject(parent), PoolingEvent(poolingEvent), m_state(state), m_tree(tree), m_engine(engine),
       m_host(host) {
     PoolingEvent.setInterval(kTickMs);
+    m_state.CountdownRestarted = [this] { RestartCountdown(); };
+}
+
+Scheduler::~Scheduler() {
+    m_state.CountdownRestarted = nullptr;
 }
 
 void Scheduler::ResetCountdown() {
@@ -36,6 +41,14 @@ void Scheduler::ResetCountdown() {
     m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
     if (PoolingEvent.interval() != kTickMs)
         PoolingEvent.setInterval(kTickMs);
+}
+
+void Scheduler::RestartCountdown() {
+    const bool wasRunning = PoolingEvent.isActive();
+    ResetCountdown();
+    m_host.SetTimeLeftText(CountdownText(m_state.SecondsLeft));
+    if (wasRunning)
+        PoolingEvent.start();
 }
 
 void Scheduler::PoolingEvent_Timer() {

@@ -27,6 +27,7 @@ public:
     // PoolingEvent_Timer.
     Scheduler(AppState& state, AccountTreeModel& tree, MailEngine& engine, MonitorHost& host,
               QTimer& poolingEvent, QObject* parent = nullptr);
+    ~Scheduler() override;
 
     QTimer& PoolingEvent;
 
@@ -35,6 +36,11 @@ public:
     void mnuSuspend_Click();
     void mnuResume_Click();
     void ResetCountdown();
+    // Saving the general options starts a fresh full interval: the timer is
+    // stopped, the countdown set from PollMinutes and shown, and the timer
+    // given back the running state it had. Hooked into
+    // AppState::CountdownRestarted for as long as the scheduler lives.
+    void RestartCountdown();
     // One pass as a timer tick runs it, from the clearing of the tree to the
     // restart of the countdown.
     void RunPass();

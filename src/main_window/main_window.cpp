@@ -1,8 +1,10 @@
 #include "main_window/main_window.h"
 
+#include "commands/window_commands.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
+#include "dialogs/dialog_commands.h"
 #include "main_window/default_collaborators.h"
 #include "main_window/monitoring_commands.h"
 #include "tree/account_nodes.h"
@@ -76,7 +78,9 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     // The window alone routes the timer's ticks to the scheduler.
     connect(m_poolingEvent, &QTimer::timeout, this, [this] { m_scheduler->PoolingEvent_Timer(); });
     ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
+    ConnectWindowCommands(*this);
     UseCollaborators(collaborators);
+    ConnectDialogCommands(*this);
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::CloseForSessionEnd);

@@ -68,6 +68,8 @@ public:
     Scheduler& Passes() const { return *m_scheduler; }
     // The one-second polling timer "PoolingEvent".
     QTimer& PoolingEvent() const { return *m_poolingEvent; }
+    // The icon in the notification area.
+    TrayArea& Tray() const { return *m_parts.Tray; }
 
     // Whether "&Accounts" is enabled (false while a check runs).
     bool AccountsMenuEnabled() const;

@@ -137,6 +137,15 @@ void AccountTreeModel::SetToolTip(const QString& key, const QString& text) {
     SetRole(key, ToolTipTextRole, text);
 }
 
+QString AccountTreeModel::UniqueId(const QString& key) const {
+    const QStandardItem* item = Item(key);
+    return item ? item->data(UniqueIdRole).toString() : QString();
+}
+
+void AccountTreeModel::SetUniqueId(const QString& key, const QString& uniqueId) {
+    SetRole(key, UniqueIdRole, uniqueId);
+}
+
 bool AccountTreeModel::Expanded(const QString& key) const {
     const QStandardItem* item = Item(key);
     return item && item->data(ExpandedRole).toBool();

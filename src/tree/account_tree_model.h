@@ -27,6 +27,7 @@ public:
         DropHighlightRole,
         SelectedRole,
         ToolTipTextRole, // plain text; shown escaped as the node's tool tip
+        UniqueIdRole,    // a message's unique id on the server (UIDL), when it has one
     };
 
     // Turns an image key into its picture; set by the widget layer. Without one
@@ -62,6 +63,10 @@ public:
     // A note shown when the pointer rests on the node (why a check failed).
     QString ToolTip(const QString& key) const;
     void SetToolTip(const QString& key, const QString& text);
+    // The unique id the server gave the message when the check listed it, so
+    // a later command can tell whether its number still names that message.
+    QString UniqueId(const QString& key) const;
+    void SetUniqueId(const QString& key, const QString& uniqueId);
     bool Expanded(const QString& key) const;
     void SetExpanded(const QString& key, bool expanded);
 

@@ -28,6 +28,10 @@ inline const QString BadLogon = QStringLiteral(" --- Bad user ID or Password!");
 inline const QString ErrorConnecting = QStringLiteral(" --- Error Connecting!");
 inline const QString NoMessages = QStringLiteral(" --- No messages.");
 inline const QString TooManyMessages = QStringLiteral(" --- Too many messages!");
+// The message commands; each is followed by the message number.
+inline const QString RetrievingMessage = QStringLiteral(" --- Retrieving message #");
+inline const QString DeletingMessage = QStringLiteral(" --- Deleting message #");
+inline const QString ErrorDeletingMessage = QStringLiteral(" --- Error deleting message #");
 } // namespace AccountStatus
 
 // Texts a message node ends with when a step for it failed.
@@ -36,4 +40,7 @@ inline const QString InvalidMessage = QStringLiteral("Invalid message!");
 inline const QString HeaderError = QStringLiteral("Error retrieving header!");
 inline const QString DeleteError = QStringLiteral("Unable to Delete message!");
 inline const QString DeletedPrefix = QStringLiteral("(Deleted) --- ");
+// Deleted by the Delete Message command: followed by the former text from its
+// first blank on.
+inline const QString DeletedMark = QStringLiteral("(Deleted)");
 } // namespace MessageStatus

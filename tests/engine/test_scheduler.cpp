@@ -2,6 +2,7 @@
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "engine/seen_messages.h"
+#include "records/general_options_store.h"
 #include "tree/account_tree_model.h"
 #include "support/recording_monitor_host.h"
 #include "support/temp_state.h"
@@ -20,6 +21,8 @@ private Q_SLOTS:
     void tickWithoutAccountsRestartsCountdown();
     void pendingExitClosesOnNextTick();
     void suspendThenResumeKeepsRemainingTime();
+    void savingOptionsRestartsCountdown_data();
+    void savingOptionsRestartsCountdown();
     void soundSelection_data();
     void soundSelection();
 };
@@ -99,6 +102,35 @@ void TestScheduler::suspendThenResumeKeepsRemainingTime() {
     QCOMPARE(rig.host.TrayPictures.last(), 0);
     QCOMPARE(rig.host.MenuUpdates, 2);
     QCOMPARE(rig.state.SecondsLeft, 123);
+}
+
+void TestScheduler::savingOptionsRestartsCountdown_data() {
+    QTest::addColumn<bool>("running");
+    QTest::newRow("timer running keeps running") << true;
+    QTest::newRow("timer stopped stays stopped") << false;
+}
+
+void TestScheduler::savingOptionsRestartsCountdown() {
+    QFETCH(bool, running);
+    SchedulerRig rig;
+    AppState& state = rig.state;
+    state.PollMinutes = 5;
+    state.SecondsLeft = 3;
+    state.AppSettings.PoolingTime = 12;
+    if (running)
+        rig.poolingEvent.start();
+    SaveGeneralOptions(state);
+    QCOMPARE(state.PollMinutes, 12);
+    QCOMPARE(state.SecondsLeft, 12 * 60);
+    QCOMPARE(rig.host.TimeLeft, QString("12:00")); // shown at once, not at the next tick
+    QCOMPARE(rig.poolingEvent.isActive(), running);
+    QCOMPARE(rig.poolingEvent.interval(), 1000);
+
+    // A scheduler that is gone leaves no hook behind to be called.
+    { Scheduler gone{state, rig.tree, rig.engine, rig.host, rig.poolingEvent}; }
+    QVERIFY(!state.CountdownRestarted);
+    SaveGeneralOptions(state);
+    QCOMPARE(state.SecondsLeft, 12 * 60);
 }
 
 void TestScheduler::soundSelection_data() {

@@ -126,8 +126,10 @@ void PopClient::FailOperation() {
         Complete([this] { Q_EMIT MessageSize(0); });
         break;
     case Operation::Headers:
-    case Operation::Message:
         Complete([this] { Q_EMIT DocOutput(PopDocument()); });
+        break;
+    case Operation::Message:
+        FailMessage();
         break;
     case Operation::None:
         break;
@@ -139,6 +141,7 @@ void PopClient::FailOperation() {
 
 void PopClient::FailConnection(const QString& error) {
     m_lastError = error;
+    KeepPartialMessage();
     CloseSocket();
     FailOperation();
 }
@@ -614,7 +617,11 @@ void PopClient::DeleteMessage(qint16 number) {
 }
 
 void PopClient::RetrieveMessage(qint16 number) {
-    if (!Begin(Operation::Message) || !RequireLoggedOn())
+    if (!Begin(Operation::Message))
+        return;
+    m_partialMessage.clear();
+    m_messageOverLimit = false;
+    if (!RequireLoggedOn())
         return;
     Send("RETR " + QByteArray::number(number), MultiLine(MaxMessageBytes),
          [this](const PopReply& reply) {
@@ -623,31 +630,7 @@ void PopClient::RetrieveMessage(qint16 number) {
                  Complete([this] { Q_EMIT DocOutput(PopDocument()); });
                  return;
              }
-             PopDocument headers;
-             headers.State = PopDocument::HeadersReady;
-             headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(reply.Body));
-             const QString text = MimeReadableMessage(reply.Body);
-             QList<PopDocument> chunks;
-             const qsizetype chunkSize = std::max(MessageChunkChars, 2);
-             for (qsizetype pos = 0; pos < text.size();) {
-                 qsizetype length = std::min(chunkSize, text.size() - pos);
-                 if (pos + length < text.size() && text.at(pos + length - 1).isHighSurrogate())
-                     --length; // never split a character outside the BMP
-                 PopDocument chunk;
-                 chunk.State = PopDocument::DataReady;
-                 chunk.SetData(text.mid(pos, length));
-                 chunks.append(chunk);
-                 pos += length;
-             }
-             Complete([this, headers, chunks] {
-                 const quint64 generation = m_generation;
-                 Q_EMIT DocOutput(headers);
-                 for (const PopDocument& chunk : chunks) {
-                     if (generation != m_generation)
-                         return; // a handler cancelled
-                     Q_EMIT DocOutput(chunk);
-                 }
-             });
+             DeliverMessage(reply.Body);
          });
 }
 
@@ -765,4 +748,84 @@ void PopClient::CompleteHeaders(const HeaderResult& result) {
         document.Headers = result.Fields;
     }
     Complete([this, document] { Q_EMIT DocOutput(document); });
+}
+
+// ---- message identity and messages cut short (the message commands) -------
+
+QString PopClient::UniqueId(qint16 number) const {
+    return QString::fromLatin1(m_uniqueIds.value(number));
+}
+
+void PopClient::RequestUniqueId(qint16 number) {
+    if (!Begin(Operation::UniqueId) || !RequireLoggedOn())
+        return;
+    auto answer = [this, number](const QString& id) {
+        Complete([this, number, id] { Q_EMIT UniqueIdReply(number, id); });
+    };
+    if (m_uniqueIds.contains(number)) {
+        answer(UniqueId(number));
+        return;
+    }
+    Send("UIDL " + QByteArray::number(number), SingleLine(),
+         [this, number, answer](const PopReply& reply) {
+             const QList<QByteArray> words = reply.StatusText.split(' ');
+             bool ok = false;
+             const int n = words.value(0).toInt(&ok);
+             if (!reply.Ok)
+                 m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+             const bool named = reply.Ok && ok && n == number && words.size() >= 2;
+             answer(named ? QString::fromLatin1(words.at(1)) : QString());
+         });
+}
+
+QString PopClient::UntrustedCertificateSHA256() const {
+    return m_certError.isEmpty() ? QString() : m_peerSha256;
+}
+
+// The whole (or partial) raw message as the header fields, then the readable
+// text in chunks.
+void PopClient::DeliverMessage(const QByteArray& rawMessage) {
+    PopDocument headers;
+    headers.State = PopDocument::HeadersReady;
+    headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(rawMessage));
+    const QString text = MimeReadableMessage(rawMessage);
+    QList<PopDocument> chunks;
+    const qsizetype chunkSize = std::max(MessageChunkChars, 2);
+    for (qsizetype pos = 0; pos < text.size();) {
+        qsizetype length = std::min(chunkSize, text.size() - pos);
+        if (pos + length < text.size() && text.at(pos + length - 1).isHighSurrogate())
+            --length; // never split a character outside the BMP
+        PopDocument chunk;
+        chunk.State = PopDocument::DataReady;
+        chunk.SetData(text.mid(pos, length));
+        chunks.append(chunk);
+        pos += length;
+    }
+    Complete([this, headers, chunks] {
+        const quint64 generation = m_generation;
+        Q_EMIT DocOutput(headers);
+        for (const PopDocument& chunk : chunks) {
+            if (generation != m_generation)
+                return; // a handler cancelled
+            Q_EMIT DocOutput(chunk);
+        }
+    });
+}
+
+// Called as the connection fails: what had arrived of the message being
+// retrieved is kept, since the reader forgets it with the connection.
+void PopClient::KeepPartialMessage() {
+    if (m_operation != Operation::Message)
+        return;
+    m_partialMessage = m_reader->PartialBody();
+    m_messageOverLimit = m_reader->BodyOverCap();
+}
+
+void PopClient::FailMessage() {
+    const QByteArray partial = std::exchange(m_partialMessage, QByteArray());
+    if (partial.isEmpty()) {
+        Complete([this] { Q_EMIT DocOutput(PopDocument()); });
+        return;
+    }
+    DeliverMessage(partial);
 }

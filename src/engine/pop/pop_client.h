@@ -104,13 +104,42 @@ public:
     qint64 BytesRead() const { return m_bytesRead; }
     void ClearHeaderCache();
 
+    // ---- What the message commands need: which message a number names now,
+    // and what is left of a message cut short.
+
+    // The unique id that this connection's UIDL listing gave message
+    // `number`, or empty when no listing was read or the server has none.
+    QString UniqueId(qint16 number) const;
+    // Asks for the unique id of one message ("UIDL n", or the listing already
+    // read on this connection); answered by UniqueIdReply, with an empty id
+    // when the server has no such message or no UIDL.
+    void RequestUniqueId(qint16 number);
+    // RetrieveMessage ended early because the message is larger than
+    // MaxMessageBytes. When a retrieval ends early (this, or a lost
+    // connection), DocOutput still delivers the part that had arrived.
+    bool MessageOverLimit() const { return m_messageOverLimit; }
+    // The fingerprint of the certificate that made the last Connect fail as
+    // untrusted, or empty.
+    QString UntrustedCertificateSHA256() const;
+
 Q_SIGNALS:
     void MessageSize(qint32 size);
     void Delete();
     void DocOutput(const PopDocument& document);
+    void UniqueIdReply(qint16 number, const QString& uniqueId);
 
 private:
-    enum class Operation { None, Connect, Authenticate, Size, Headers, Message, Delete, Quit };
+    enum class Operation {
+        None,
+        Connect,
+        Authenticate,
+        Size,
+        Headers,
+        Message,
+        Delete,
+        Quit,
+        UniqueId
+    };
     enum class Mode { None, StartTls, Tls };
     struct PendingCommand;
     struct HeaderResult {
@@ -192,4 +221,11 @@ private:
     QHash<qint16, HeaderResult> m_headersAhead;
 
     std::unique_ptr<PopHeaderCache> m_headerCache;
+
+    // A message retrieval cut short.
+    void DeliverMessage(const QByteArray& rawMessage);
+    void KeepPartialMessage();
+    void FailMessage();
+    QByteArray m_partialMessage;
+    bool m_messageOverLimit = false;
 };

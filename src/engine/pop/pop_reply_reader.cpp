@@ -15,6 +15,7 @@ void PopReplyReader::Reset() {
     m_readPos = 0;
     m_inBody = false;
     m_headerDone = false;
+    m_bodyOverCap = false;
     m_skipped = 0;
     m_current = PopReply();
     m_error.clear();
@@ -91,8 +92,10 @@ PopReplyReader::Result PopReplyReader::Take(const PopReplyShape& shape, PopReply
                 return Fail(QStringLiteral("Reply too large"));
             continue;
         }
-        if (m_current.Body.size() + line.size() + 2 > shape.MaxBodyBytes)
+        if (m_current.Body.size() + line.size() + 2 > shape.MaxBodyBytes) {
+            m_bodyOverCap = true;
             return Fail(QStringLiteral("Reply too large"));
+        }
         m_current.Body.append(line);
         m_current.Body.append("\r\n");
         if (line.isEmpty())

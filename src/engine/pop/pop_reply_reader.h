@@ -35,6 +35,11 @@ public:
     QString Error() const { return m_error; }
     void Reset();
     bool HasBufferedData() const { return m_buffer.size() > m_readPos; }
+    // The body read so far of the multi-line reply in progress (empty when
+    // none is), and whether the last failure was a body over its cap: what a
+    // caller may still show of a message cut short.
+    QByteArray PartialBody() const { return m_inBody ? m_current.Body : QByteArray(); }
+    bool BodyOverCap() const { return m_bodyOverCap; }
 
 private:
     enum class LineResult { NeedMore, Line, TooLong };
@@ -45,7 +50,8 @@ private:
     qsizetype m_readPos = 0;
     bool m_inBody = false;     // status "+OK" of a multi-line reply seen
     bool m_headerDone = false; // KeepHeaderOnly: the empty line was kept
-    qint64 m_skipped = 0;      // KeepHeaderOnly: body bytes dropped so far
+    bool m_bodyOverCap = false;
+    qint64 m_skipped = 0; // KeepHeaderOnly: body bytes dropped so far
     PopReply m_current;
     QString m_error;
 };

@@ -1,0 +1,53 @@
+#include "commands/server_session.h"
+
+#include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
+#include "records/mail_account.h"
+
+void ServerSession::UseAccount(const MailAccount& account) {
+    m_pop.ServerHost = account.Host;
+    m_pop.ServerPort = account.Port;
+    m_pop.UserName = account.User;
+    m_pop.UserPassword = account.Password;
+    m_pop.Security = account.Security;
+    m_pop.CertSHA256 = account.CertSHA256;
+}
+
+void ServerSession::WaitWhileBusy() {
+    WaitUntilIdle(m_pop);
+}
+
+bool ServerSession::Connect() {
+    m_pop.Connect();
+    WaitWhileBusy();
+    return m_pop.LogonState() == PopClient::Connected &&
+           m_pop.ConnectionState() == PopClient::ConnectionIdle;
+}
+
+bool ServerSession::Authenticate() {
+    m_pop.Authenticate();
+    WaitWhileBusy();
+    return LoggedOnAndIdle();
+}
+
+bool ServerSession::LoggedOnAndIdle() const {
+    return m_pop.LogonState() == PopClient::LoggedOn &&
+           m_pop.ConnectionState() == PopClient::ConnectionIdle;
+}
+
+bool ServerSession::ConnectionGone() const {
+    return m_pop.LogonState() == PopClient::NotConnected &&
+           m_pop.ConnectionState() == PopClient::ConnectionClosed;
+}
+
+void ServerSession::Close() {
+    if (m_pop.Busy())
+        m_pop.Cancel();
+    else if (m_pop.ConnectionState() != PopClient::ConnectionClosed)
+        m_pop.Quit();
+}
+
+void ServerSession::CloseAndWait() {
+    Close();
+    WaitWhileBusy();
+}

@@ -1,0 +1,9 @@
+#include "commands/window_commands.h"
+
+#include "commands/account_commands.h"
+#include "commands/message_commands.h"
+
+void ConnectWindowCommands(MainWindow& window) {
+    ConnectAccountCommands(window);
+    ConnectMessageCommands(window);
+}
