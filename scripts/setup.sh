@@ -2,7 +2,10 @@
 # Sets up a Debian 12 machine for Larkwatch and then either starts it or runs
 # the whole test suite.
 #   scripts/setup.sh run    install what is missing, build (Release), start Larkwatch
-#   scripts/setup.sh test   install what is missing, build (Debug), run every test
+#   scripts/setup.sh test   install what is missing, build (Debug), run every test;
+#                           then the same with AddressSanitizer and UBSan
+#                           (build/asan), then each fuzz target for a few
+#                           seconds (build/fuzz, clang)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,7 +14,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages=(g++ make cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
                 libgl-dev libgmime-3.0-dev)
-test_packages=(dovecot-core dovecot-pop3d openssl)
+test_packages=(dovecot-core dovecot-pop3d openssl clang libclang-rt-14-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -47,10 +50,23 @@ run)
     ;;
 test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"
-    cmake -S "$root" -B "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug
-    cmake --build "$root/build/debug" -j "$jobs"
-    cd "$root/build/debug"
-    ctest --output-on-failure -j "$jobs"
+    # Each build runs even when one before it failed; any failure fails the whole.
+    failed=()
+    suite() {
+        local name=$1
+        shift
+        cmake -S "$root" -B "$root/build/$name" -DCMAKE_BUILD_TYPE=Debug "$@" &&
+            cmake --build "$root/build/$name" -j "$jobs" &&
+            (cd "$root/build/$name" && ctest --output-on-failure -j "$jobs") ||
+            failed+=("$name")
+    }
+    suite debug
+    suite asan -DLARKWATCH_SANITIZE=ON
+    suite fuzz -DLARKWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    if [ ${#failed[@]} -gt 0 ]; then
+        echo "FAILED: ${failed[*]}" >&2
+        exit 1
+    fi
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -124,6 +124,10 @@ void MailEngine::CheckAccount() {
     if (account.Disabled)
         return;
 
+    // Reports of nodes an earlier pass showed go: a long run keeps only those on display.
+    Reports.removeIf(
+        [this](QHash<QString, MessageReport>::iterator it) { return !m_tree.HasNode(it.key()); });
+
     m_checkRunning = true;
     m_host.SetBusyCursor(true);
     m_host.SetTopMenusEnabled(false);

@@ -40,13 +40,23 @@ std::optional<bool> ParseBoolean(const QString& text) {
 }
 
 std::optional<qint64> ParseWhole(const QString& text, qint64 min, qint64 max) {
-    const auto number = parseNumber(text);
-    if (!number)
+    // A whole number is read exactly; a double holds only 53 bits of one.
+    bool whole = false;
+    qint64 value = text.trimmed().toLongLong(&whole);
+    if (!whole) {
+        const auto number = parseNumber(text);
+        if (!number)
+            return std::nullopt;
+        const double rounded = std::nearbyint(*number); // ties to even, the default mode
+        // Only values below 2^63 in magnitude convert; beyond is no number of ours.
+        constexpr double bound = 9223372036854775808.0;
+        if (rounded < -bound || rounded >= bound)
+            return std::nullopt;
+        value = qint64(rounded);
+    }
+    if (value < min || value > max)
         return std::nullopt;
-    const double rounded = std::nearbyint(*number); // ties to even, the default mode
-    if (rounded < double(min) || rounded > double(max))
-        return std::nullopt;
-    return qint64(rounded);
+    return value;
 }
 
 std::optional<float> ParseReal(const QString& text) {

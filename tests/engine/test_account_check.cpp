@@ -498,6 +498,13 @@ void TestAccountCheck::classificationAcrossPasses() {
     QCOMPARE(rig.m.Outcomes("P1"),
              (QList<MessageOutcome>{MessageOutcome::Known, MessageOutcome::Known,
                                     MessageOutcome::FirstSeen}));
+
+    // Reports are kept for the nodes on display only, however many passes ran.
+    QStringList reported = rig.m.engine.Reports.keys();
+    QStringList shown = rig.m.tree.ChildKeys("P1");
+    reported.sort();
+    shown.sort();
+    QCOMPARE(reported, shown);
 }
 
 void TestAccountCheck::restartKeepsSeenButNotAcknowledged() {

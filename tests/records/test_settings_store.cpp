@@ -16,6 +16,8 @@ private Q_SLOTS:
     void booleanForms();
     void wholeNumberForms_data();
     void wholeNumberForms();
+    void wholeNumbersAtTheEdgesOfTheWidestRange_data();
+    void wholeNumbersAtTheEdgesOfTheWidestRange();
     void realForms();
     void neverWrittenStoreGivesDefaults();
     void optionsRoundTripAndCountdownRestart();
@@ -67,6 +69,29 @@ void TestSettingsStore::wholeNumberForms() {
     TempState t;
     t.State->Store.WriteSetting("Config", "N", stored);
     QCOMPARE(t.State->Store.ReadWhole("Config", "N", 77, -32768, 32767), expected);
+}
+
+void TestSettingsStore::wholeNumbersAtTheEdgesOfTheWidestRange_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<std::optional<qint64>>("expected");
+    const qint64 lowest = std::numeric_limits<qint64>::min();
+    const qint64 highest = std::numeric_limits<qint64>::max();
+    QTest::newRow("highest") << "9223372036854775807" << std::optional(highest);
+    QTest::newRow("lowest") << " -9223372036854775808 " << std::optional(lowest);
+    QTest::newRow("one above the highest") << "9223372036854775808" << std::optional<qint64>();
+    QTest::newRow("2^63 as a real") << "9.223372036854775808e18" << std::optional<qint64>();
+    QTest::newRow("far beyond") << "-1e300" << std::optional<qint64>();
+    QTest::newRow("exact beyond 53 bits")
+        << "9007199254740993" << std::optional<qint64>(9007199254740993);
+}
+
+// The whole range of the type: no text reads as a number that does not fit.
+void TestSettingsStore::wholeNumbersAtTheEdgesOfTheWidestRange() {
+    QFETCH(QString, stored);
+    QFETCH(std::optional<qint64>, expected);
+    QCOMPARE(ValueForms::ParseWhole(stored, std::numeric_limits<qint64>::min(),
+                                    std::numeric_limits<qint64>::max()),
+             expected);
 }
 
 void TestSettingsStore::realForms() {
