@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/check_mode.h"
+#include "app/termination_signals.h"
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
@@ -83,6 +84,9 @@ int main(int argc, char* argv[]) {
     notifications.Attach(window);
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &window,
+                     [&] { EndWindowProgram(window, state); });
     window.Form_Load();
     return app->exec();
 }

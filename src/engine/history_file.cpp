@@ -1,9 +1,10 @@
 #include "engine/history_file.h"
 
-#include "engine/seen_messages.h"
+#include "engine/header_text.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QtDebug>
 #include <algorithm>
@@ -16,21 +17,65 @@ static QByteArray numberField(qsizetype number) {
     return QByteArray::number(number).rightJustified(HistoryFieldWidth, ' ');
 }
 
-QByteArray EncodeHistory(const QStringList& headerTexts) {
-    QList<QByteArray> entries;
-    for (const QString& text : headerTexts) {
-        QByteArray entry = text.toUtf8();
-        if (entry.size() <= HistoryFieldLimit)
-            entries.append(std::move(entry));
+QByteArray EncodeHistory(const QList<HistoryEntry>& entries) {
+    QList<QByteArray> texts;
+    QList<const HistoryEntry*> written;
+    for (const HistoryEntry& entry : entries) {
+        QByteArray text = entry.Text.toUtf8();
+        if (text.size() <= HistoryFieldLimit) {
+            texts.append(std::move(text));
+            written.append(&entry);
+        }
     }
     // The count field cannot say more: keep the newest entries.
-    if (entries.size() > HistoryFieldLimit)
-        entries.remove(0, entries.size() - HistoryFieldLimit);
+    if (texts.size() > HistoryFieldLimit) {
+        texts.remove(0, texts.size() - HistoryFieldLimit);
+        written.remove(0, written.size() - HistoryFieldLimit);
+    }
 
-    QByteArray bytes = numberField(entries.size());
-    for (const QByteArray& entry : entries)
-        bytes += numberField(entry.size()) + entry;
+    QByteArray bytes = numberField(texts.size());
+    for (const QByteArray& text : texts)
+        bytes += numberField(text.size()) + text;
+
+    // The mailboxes, by position in a table of their names.
+    QList<QByteArray> names;
+    QHash<QString, qsizetype> positions;
+    QList<QList<qsizetype>> owners;
+    for (const HistoryEntry* entry : written) {
+        QList<qsizetype> own;
+        for (const QString& mailbox : entry->Mailboxes) {
+            auto found = positions.constFind(mailbox);
+            if (found == positions.constEnd()) {
+                const QByteArray name = mailbox.toUtf8();
+                if (name.isEmpty() || name.size() > HistoryFieldLimit ||
+                    names.size() >= HistoryFieldLimit)
+                    continue;
+                names.append(name);
+                found = positions.insert(mailbox, names.size());
+            }
+            if (!own.contains(found.value()))
+                own.append(found.value());
+        }
+        owners.append(own);
+    }
+    if (names.isEmpty())
+        return bytes;
+    bytes += HistoryMailboxMarker + numberField(names.size());
+    for (const QByteArray& name : names)
+        bytes += numberField(name.size()) + name;
+    for (const QList<qsizetype>& own : owners) {
+        bytes += numberField(own.size());
+        for (const qsizetype position : own)
+            bytes += numberField(position);
+    }
     return bytes;
+}
+
+QByteArray EncodeHistory(const QStringList& headerTexts) {
+    QList<HistoryEntry> entries;
+    for (const QString& text : headerTexts)
+        entries.append(HistoryEntry{text, {}});
+    return EncodeHistory(entries);
 }
 
 // Reads one number field at `position`; -1 when the file ends first or the
@@ -47,22 +92,68 @@ static qsizetype readNumberField(const QByteArray& bytes, qsizetype& position) {
     return ok && number >= 0 ? number : -1;
 }
 
-QStringList DecodeHistory(const QByteArray& bytes) {
-    QStringList texts;
+// The mailbox part after the entries, when it is there and whole; nothing
+// otherwise.
+static QList<QStringList> decodeMailboxes(const QByteArray& bytes, qsizetype position,
+                                          qsizetype entryCount) {
+    if (bytes.mid(position, HistoryMailboxMarker.size()) != HistoryMailboxMarker)
+        return {};
+    position += HistoryMailboxMarker.size();
+    const qsizetype nameCount = readNumberField(bytes, position);
+    if (nameCount < 0)
+        return {};
+    QStringList names;
+    for (qsizetype i = 0; i < nameCount; ++i) {
+        const qsizetype length = readNumberField(bytes, position);
+        if (length < 0 || bytes.size() - position < length)
+            return {};
+        names.append(QString::fromUtf8(bytes.mid(position, length)));
+        position += length;
+    }
+    QList<QStringList> owners;
+    for (qsizetype i = 0; i < entryCount; ++i) {
+        const qsizetype count = readNumberField(bytes, position);
+        if (count < 0 || count > nameCount)
+            return {};
+        QStringList own;
+        for (qsizetype k = 0; k < count; ++k) {
+            const qsizetype index = readNumberField(bytes, position);
+            if (index < 1 || index > nameCount)
+                return {};
+            own.append(names.at(index - 1));
+        }
+        owners.append(own);
+    }
+    return owners;
+}
+
+QList<HistoryEntry> DecodeHistoryEntries(const QByteArray& bytes) {
+    QList<HistoryEntry> entries;
     qsizetype position = 0;
     const qsizetype count = readNumberField(bytes, position);
     for (qsizetype i = 0; i < count; ++i) {
         const qsizetype length = readNumberField(bytes, position);
         if (length < 0 || bytes.size() - position < length)
-            break;
-        texts.append(QString::fromUtf8(bytes.mid(position, length)));
+            return entries; // damaged: no mailbox part can follow
+        entries.append(HistoryEntry{QString::fromUtf8(bytes.mid(position, length)), {}});
         position += length;
     }
+    const QList<QStringList> owners = decodeMailboxes(bytes, position, entries.size());
+    for (qsizetype i = 0; i < owners.size(); ++i)
+        entries[i].Mailboxes = owners.at(i);
+    return entries;
+}
+
+QStringList DecodeHistory(const QByteArray& bytes) {
+    QStringList texts;
+    for (const HistoryEntry& entry : DecodeHistoryEntries(bytes))
+        texts.append(entry.Text);
     return texts;
 }
 
 void LoadHistory(AppState& state) {
     state.SeenHeaders.Clear();
+    state.SeenHeaders.MarkSaved();
     QFile file(HistoryFilePath(state));
     if (!file.exists())
         return;
@@ -71,13 +162,22 @@ void LoadHistory(AppState& state) {
                  qPrintable(file.errorString()));
         return;
     }
-    for (const QString& text : DecodeHistory(file.readAll())) {
-        if (!text.isEmpty())
-            AppendHeader(state.SeenHeaders, text);
+    for (const HistoryEntry& entry : DecodeHistoryEntries(file.readAll())) {
+        if (!entry.Text.isEmpty())
+            state.SeenHeaders.Append(MessageIdentity(entry.Text), entry.Text, entry.Mailboxes);
     }
+    state.SeenHeaders.MarkSaved();
 }
 
-bool SaveHistory(const AppState& state, QString* errorText) {
+static QList<HistoryEntry> entriesOf(const SeenHeaderList& list) {
+    QList<HistoryEntry> entries;
+    entries.reserve(list.Size());
+    for (qsizetype i = 0; i < list.Size(); ++i)
+        entries.append(HistoryEntry{list.Texts().at(i), list.Mailboxes().at(i)});
+    return entries;
+}
+
+bool SaveHistory(AppState& state, QString* errorText) {
     const QString path = HistoryFilePath(state);
     QString reason;
     if (state.SeenHeaders.Size() == 0) {
@@ -89,9 +189,12 @@ bool SaveHistory(const AppState& state, QString* errorText) {
         // Unbuffered, so a write the disk takes only in part shows in the count
         // written: Qt would otherwise commit the short file as a whole one.
         QSaveFile file(path);
-        const QByteArray bytes = EncodeHistory(state.SeenHeaders.Texts());
+        const QByteArray bytes = EncodeHistory(entriesOf(state.SeenHeaders));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             reason = QStringLiteral("%1: %2").arg(path, file.errorString());
+        } else if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            reason = QStringLiteral("%1: cannot make it private: %2").arg(path, file.errorString());
+            file.cancelWriting();
         } else if (const qint64 written = file.write(bytes); written != bytes.size()) {
             reason = QStringLiteral("%1: only %2 of %3 bytes written")
                          .arg(path)
@@ -102,10 +205,21 @@ bool SaveHistory(const AppState& state, QString* errorText) {
             reason = QStringLiteral("%1: %2").arg(path, file.errorString());
         }
     }
-    if (reason.isEmpty())
+    if (reason.isEmpty()) {
+        state.SeenHeaders.MarkSaved();
+        state.HistoryFailureReported = false;
         return true;
-    qWarning("Larkwatch: history not saved: %s", qPrintable(reason));
+    }
+    if (!state.HistoryFailureReported)
+        qWarning("Larkwatch: history not saved: %s", qPrintable(reason));
+    state.HistoryFailureReported = true;
     if (errorText)
         *errorText = reason;
     return false;
+}
+
+bool SaveHistoryIfChanged(AppState& state) {
+    if (!state.SeenHeaders.ChangedSinceSave())
+        return true;
+    return SaveHistory(state);
 }

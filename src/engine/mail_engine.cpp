@@ -2,6 +2,7 @@
 
 #include "engine/monitor_host.h"
 #include "engine/header_text.h"
+#include "engine/history_file.h"
 #include "engine/pop/pop_client.h"
 #include "engine/pop/pop_wait.h"
 #include "engine/rule_matching.h"
@@ -141,6 +142,7 @@ void MailEngine::CheckAccount() {
     m_pop.UserPassword = account.Password;
     m_pop.Security = account.Security;
     m_pop.CertSHA256 = account.CertSHA256;
+    qint16 listedCount = -1; // the messages the server reported, once logged on
 
     m_tree.SetExpanded(accountKey, false);
     SetStatus(accountKey, title, AccountStatus::Connecting);
@@ -172,6 +174,7 @@ void MailEngine::CheckAccount() {
         } else {
             SetStatus(accountKey, title, AccountStatus::Passed);
             const qint16 count = m_pop.MessageCount();
+            listedCount = count;
             if (count == 0) {
                 SetStatus(accountKey, title, AccountStatus::NoMessages);
             } else {
@@ -189,7 +192,9 @@ void MailEngine::CheckAccount() {
             }
         }
     }
+    const bool wholeMailbox = listedCount >= 0 && m_pop.ListingsAgree();
     CloseConnection();
+    RememberCheckedAccount(accountKey, account, wholeMailbox ? listedCount : -1);
     m_host.SetTopMenusEnabled(true);
     m_host.SetBusyCursor(false);
     m_checkRunning = false;
@@ -297,6 +302,22 @@ void MailEngine::CloseConnection() {
     WaitUntilIdle(m_pop);
 }
 
+void MailEngine::RememberCheckedAccount(const QString& accountKey, const MailAccount& account,
+                                        qint16 listedCount) {
+    // The check listed the whole mailbox when every message the server
+    // reported has its node and its header; only then may the seen list forget
+    // the mailbox's messages it did not find.
+    const QStringList keys = m_tree.ChildKeys(accountKey);
+    QStringList tags;
+    bool everyHeader = keys.size() == listedCount;
+    for (const QString& key : keys) {
+        tags.append(m_tree.Tag(key));
+        everyHeader = everyHeader && !tags.last().isEmpty();
+    }
+    ::RememberCheckedMessages(m_state, account, tags, everyHeader);
+    SaveHistoryIfChanged(m_state);
+}
+
 QStringList MailEngine::MessageTags() const {
     QStringList tags;
     for (const QString& key : m_tree.Keys()) {
@@ -307,10 +328,21 @@ QStringList MailEngine::MessageTags() const {
 }
 
 void MailEngine::RememberShownMessages() {
-    ::RememberShownMessages(m_state, MessageTags());
+    for (const QString& key : m_tree.Keys()) {
+        if (!IsAccountKey(key))
+            continue;
+        const qint16 position = FindAccountByKey(m_state, key);
+        QStringList tags;
+        for (const QString& child : m_tree.ChildKeys(key))
+            tags.append(m_tree.Tag(child));
+        ::RememberShownMessages(m_state, tags,
+                                position ? MailboxName(m_state.Account(position)) : QString());
+    }
+    SaveHistoryIfChanged(m_state);
 }
 
 void MailEngine::AcknowledgeShownMessages() {
+    RememberShownMessages();
     ::AcknowledgeShownMessages(m_state, MessageTags());
 }
 

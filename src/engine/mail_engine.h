@@ -8,6 +8,7 @@
 #include <QString>
 
 class AppState;
+struct MailAccount;
 class AccountTreeModel;
 class MonitorHost;
 class PopClient;
@@ -74,6 +75,11 @@ private:
     bool ConnectionGone() const;
     void CheckMessages(const QString& accountKey, const QString& title, MailLog& log);
     void CloseConnection();
+    // Hands what the check of the account found to the seen list and keeps
+    // the history file up to date; listedCount is -1 unless the server's
+    // listings of the mailbox were whole and agreed.
+    void RememberCheckedAccount(const QString& accountKey, const MailAccount& account,
+                                qint16 listedCount);
     QStringList MessageTags() const;
 
     AppState& m_state;

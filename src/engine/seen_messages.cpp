@@ -3,10 +3,18 @@
 #include "engine/header_text.h"
 
 #include <QSet>
-#include <algorithm>
 
 void AppendHeader(HeaderList& list, const QString& headerText) {
     list.Append(MessageIdentity(headerText), headerText);
+}
+
+void AppendHeader(SeenHeaderList& list, const QString& headerText) {
+    list.Append(MessageIdentity(headerText), headerText);
+}
+
+QString MailboxName(const MailAccount& account) {
+    return account.User + QLatin1Char('@') + account.Host.trimmed().toLower() + QLatin1Char(':') +
+           QString::number(account.Port);
 }
 
 bool IsSeenHeader(const AppState& state, const QString& headerText) {
@@ -17,40 +25,31 @@ bool IsAcknowledgedHeader(const AppState& state, const QString& headerText) {
     return state.AcknowledgedHeaders.Contains(MessageIdentity(headerText));
 }
 
-// Keeps at most `limit` entries in their order, dropping the oldest entries
-// whose identity is not in `keep` first, then the oldest of the rest.
-static void trimKeeping(HeaderList& list, const QSet<QString>& keep, qsizetype limit) {
-    qsizetype excess = list.Size() - limit;
-    if (excess <= 0)
-        return;
-    const QStringList identities = list.Identities();
-    const QStringList texts = list.Texts();
-    QList<bool> dropped(identities.size(), false);
-    for (qsizetype i = 0; i < identities.size() && excess > 0; ++i) {
-        if (!keep.contains(identities[i])) {
-            dropped[i] = true;
-            --excess;
-        }
-    }
-    list.Clear();
-    for (qsizetype i = 0; i < identities.size(); ++i) {
-        if (!dropped[i])
-            list.Append(identities[i], texts[i]);
-    }
-    list.KeepLast(limit); // only when the kept ones alone are too many
-}
-
-void RememberShownMessages(AppState& state, const QStringList& messageTags) {
-    QSet<QString> shown;
-    for (const QString& tag : messageTags) {
+void RememberCheckedMessages(AppState& state, const MailAccount& account,
+                             const QStringList& foundTags, bool wholeMailbox) {
+    const QString mailbox = MailboxName(account);
+    QSet<QString> found;
+    for (const QString& tag : foundTags) {
         if (tag.isEmpty())
             continue;
         const QString identity = MessageIdentity(tag);
-        shown.insert(identity);
-        if (!state.SeenHeaders.Contains(identity))
-            state.SeenHeaders.Append(identity, tag);
+        found.insert(identity);
+        state.SeenHeaders.Remember(identity, tag, mailbox);
     }
-    trimKeeping(state.SeenHeaders, shown, std::max(SeenHeadersMinimum, messageTags.size()));
+    if (wholeMailbox)
+        state.SeenHeaders.ForgetNotFound(mailbox, found);
+    QSet<QString> configured;
+    for (const MailAccount& a : state.Accounts)
+        configured.insert(MailboxName(a));
+    state.SeenHeaders.Bound(configured, SeenPerMailbox);
+}
+
+void RememberShownMessages(AppState& state, const QStringList& messageTags,
+                           const QString& mailbox) {
+    for (const QString& tag : messageTags) {
+        if (!tag.isEmpty())
+            state.SeenHeaders.Remember(MessageIdentity(tag), tag, mailbox);
+    }
 }
 
 void AcknowledgeShownMessages(AppState& state, const QStringList& messageTags) {

@@ -4,6 +4,7 @@
 #include "records/general_options.h"
 #include "records/header_list.h"
 #include "records/mail_account.h"
+#include "records/seen_header_list.h"
 #include "records/settings_store.h"
 
 #include <QList>
@@ -62,7 +63,9 @@ public:
     bool ExitPending = false;
     bool NewMailDialogOpen = false;
     qint16 NewMailCount = 0;
-    HeaderList SeenHeaders;
+    SeenHeaderList SeenHeaders;
+    // A failed write of the history file was reported; cleared by the next good one.
+    bool HistoryFailureReported = false;
     HeaderList AcknowledgedHeaders;
 
     // Selection and dialog state.

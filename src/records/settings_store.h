@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QSettings>
+#include <QVariant>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -51,11 +53,21 @@ public:
         SettingsStore& m_store;
     };
 
+    // Where the settings file is set aside, as it was, before Larkwatch first
+    // writes over a file it could not read in full.
+    QString SetAsidePath() const { return m_filePath + QStringLiteral(".unreadable"); }
+
 private:
     void Sync();
-    void EnsurePrivateFile();
+    // Empty, or why the file could not be made.
+    QString EnsurePrivateFile();
+    void SetAsideUnreadableFile();
 
     QString m_filePath;
     std::unique_ptr<QSettings> m_settings;
     int m_batchDepth = 0;
+    bool m_changed = false;               // a value was set since the last write
+    bool m_fileChecked = false;           // the file was looked at before the first write
+    bool m_failureReported = false;       // a failed write was reported; cleared by a good one
+    QHash<QString, QVariant> m_unwritten; // every value, while a write has failed
 };

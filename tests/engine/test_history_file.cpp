@@ -1,3 +1,4 @@
+#include "engine/header_text.h"
 #include "engine/history_file.h"
 #include "support/file_contents.h"
 #include "engine/seen_messages.h"
@@ -21,6 +22,11 @@ private Q_SLOTS:
     void createsTheDataFolder();
     void failedWriteKeepsTheOldFile();
     void unwritableDataFolderIsReported();
+    void mailboxesAfterTheEntries();
+    void damagedMailboxPartLeavesTheEntries_data();
+    void damagedMailboxPartLeavesTheEntries();
+    void fileIsPrivate();
+    void savesOnlyWhenChanged();
 };
 
 static void writeFile(const QString& path, const QByteArray& bytes) {
@@ -35,7 +41,7 @@ void TestHistoryFile::writesTheDesignedFormat() {
              QByteArray("    2    2ab    2\xc3\xa9"));
     const QStringList twelve(12, "x");
     QVERIFY(EncodeHistory(twelve).startsWith("   12    1x    1x"));
-    QCOMPARE(EncodeHistory({}), QByteArray("    0"));
+    QCOMPARE(EncodeHistory(QStringList{}), QByteArray("    0"));
 }
 
 void TestHistoryFile::roundTripAcrossARestart() {
@@ -145,9 +151,7 @@ void TestHistoryFile::failedWriteKeepsTheOldFile() {
 
     QString reason;
     bool saved_ok = true;
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^Larkwatch: history not saved: .*/log.tmp: only "
-                                            "1024 of \\d+ bytes written$"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Larkwatch: history not saved: "));
     {
         FileSizeLimit fullDisk(1024);
         QVERIFY(fullDisk.Active());
@@ -169,12 +173,103 @@ void TestHistoryFile::unwritableDataFolderIsReported() {
                               dir.filePath("plain-file/data/Larkwatch/")});
     AppendHeader(state.SeenHeaders, "Subject : x\r\n");
     QString reason;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Larkwatch: history not saved: "
-                                                          "cannot create the folder .*plain-file"));
+    // Reported once, not at every pass while the disk stays unwritable.
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("^Larkwatch: history not saved: .*plain-file/data"));
+    QTest::failOnWarning(QRegularExpression("history not saved"));
     QVERIFY(!SaveHistory(state, &reason));
     QVERIFY2(reason.contains("plain-file/data"), qPrintable(reason));
-    LoadHistory(state); // and loading from there is simply empty
+    AppendHeader(state.SeenHeaders, "Subject : y\r\n");
+    QVERIFY(!SaveHistoryIfChanged(state));
+    QVERIFY(state.SeenHeaders.ChangedSinceSave()); // tried again next time
+    LoadHistory(state);                            // and loading from there is simply empty
     QCOMPARE(state.SeenHeaders.Size(), qsizetype(0));
+}
+
+// A reader of the plain format reads the count and the entries and stops: what
+// follows them is the record of the mailboxes.
+static QByteArray plainPart(const QByteArray& bytes) {
+    qsizetype position = HistoryFieldWidth;
+    const int count = bytes.left(HistoryFieldWidth).trimmed().toInt();
+    for (int i = 0; i < count; ++i)
+        position += HistoryFieldWidth + bytes.mid(position, HistoryFieldWidth).trimmed().toInt();
+    return bytes.left(position);
+}
+
+void TestHistoryFile::mailboxesAfterTheEntries() {
+    const QList<HistoryEntry> entries = {
+        {"Message-Id : <1@x>\r\n", {"ann@pop.example.org:110"}},
+        {"Message-Id : <2@x>\r\n", {"ann@pop.example.org:110", "bob@mail.example.org:995"}},
+        {"Message-Id : <3@x>\r\n", {}}, // from an older file: no mailbox
+        {QString::fromUtf8("Subject : caf\xc3\xa9\r\n"), {"bob@mail.example.org:995"}},
+    };
+    const QByteArray bytes = EncodeHistory(entries);
+    QCOMPARE(bytes, plainPart(bytes) +
+                        "LWMBX    2   23ann@pop.example.org:110   24bob@mail.example.org:995"
+                        "    1    1    2    1    2    0    1    2");
+    // Today's reader of the plain format reads every entry and nothing more.
+    QStringList texts;
+    for (const HistoryEntry& entry : entries)
+        texts.append(entry.Text);
+    QCOMPARE(plainPart(bytes), EncodeHistory(texts));
+    QCOMPARE(DecodeHistory(bytes), texts);
+    QCOMPARE(DecodeHistoryEntries(bytes), entries);
+
+    // Through the files of two runs.
+    TempState t;
+    for (const HistoryEntry& entry : entries)
+        t.State->SeenHeaders.Append(MessageIdentity(entry.Text), entry.Text, entry.Mailboxes);
+    QVERIFY(SaveHistory(*t.State));
+    QCOMPARE(ReadWholeFile(HistoryFilePath(*t.State)), bytes);
+    auto restarted = t.Reopen();
+    LoadHistory(*restarted);
+    QCOMPARE(restarted->SeenHeaders.Texts(), texts);
+    QCOMPARE(restarted->SeenHeaders.Mailboxes(), t.State->SeenHeaders.Mailboxes());
+    QVERIFY(!restarted->SeenHeaders.ChangedSinceSave());
+}
+
+void TestHistoryFile::damagedMailboxPartLeavesTheEntries_data() {
+    QTest::addColumn<QByteArray>("tail");
+    QTest::newRow("no mailbox part") << QByteArray();
+    QTest::newRow("another marker") << QByteArray("XXXXX    1    1a    1    1");
+    QTest::newRow("cut in the names") << QByteArray("LWMBX    1   10ann");
+    QTest::newRow("cut in the owners") << QByteArray("LWMBX    1    1a    1    1    1");
+    QTest::newRow("owner out of range") << QByteArray("LWMBX    1    1a    1    2    0");
+    QTest::newRow("owner 0") << QByteArray("LWMBX    1    1a    1    0    0");
+    QTest::newRow("more owners than names") << QByteArray("LWMBX    1    1a    2    1    1    0");
+    QTest::newRow("not a number") << QByteArray("LWMBX    1    1a    x    0");
+}
+
+void TestHistoryFile::damagedMailboxPartLeavesTheEntries() {
+    QFETCH(QByteArray, tail);
+    const QByteArray bytes = EncodeHistory(QStringList{"one", "two"}) + tail;
+    QCOMPARE(DecodeHistoryEntries(bytes), (QList<HistoryEntry>{{"one", {}}, {"two", {}}}));
+}
+
+void TestHistoryFile::fileIsPrivate() {
+    TempState t;
+    AppendHeader(t.State->SeenHeaders, "Subject : x\r\n");
+    QVERIFY(SaveHistory(*t.State));
+    QCOMPARE(QFile::permissions(HistoryFilePath(*t.State)),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                 QFileDevice::WriteUser);
+}
+
+void TestHistoryFile::savesOnlyWhenChanged() {
+    TempState t;
+    AppState& s = *t.State;
+    const QString path = HistoryFilePath(s);
+    QVERIFY(SaveHistoryIfChanged(s)); // nothing yet: no file
+    QVERIFY(!QFileInfo::exists(path));
+    AppendHeader(s.SeenHeaders, "Subject : x\r\n");
+    QVERIFY(SaveHistoryIfChanged(s));
+    QCOMPARE(ReadWholeFile(path), QByteArray("    1   13Subject : x\r\n"));
+    QFile::remove(path);
+    QVERIFY(SaveHistoryIfChanged(s)); // unchanged since: not written again
+    QVERIFY(!QFileInfo::exists(path));
+    s.SeenHeaders.Remember(MessageIdentity("Subject : x\r\n"), "Subject : x\r\n", "ann@h:110");
+    QVERIFY(SaveHistoryIfChanged(s)); // a mailbox more is a change
+    QVERIFY(QFileInfo::exists(path));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFile)

@@ -4,9 +4,15 @@
 #include "support/fail_on_warning.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -23,6 +29,10 @@ private Q_SLOTS:
     void optionsRoundTripAndCountdownRestart();
     void awkwardTextRoundTripsThroughFile();
     void fileIsPrivate();
+    void fileNotReadableInFullIsKeptAsItWas_data();
+    void fileNotReadableInFullIsKeptAsItWas();
+    void failedWritesAreReportedOnceAndLoseNothing_data();
+    void failedWritesAreReportedOnceAndLoseNothing();
 };
 
 void TestSettingsStore::booleanForms_data() {
@@ -199,6 +209,130 @@ void TestSettingsStore::fileIsPrivate() {
     t.State->Store.WriteSetting("Config", "AutoMin", "False");
     QCOMPARE(::stat(QFile::encodeName(t.State->Paths.SettingsFile).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
+}
+
+static void writeRaw(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+static QByteArray readRaw(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
+}
+
+// What Larkwatch could not read of a settings file it keeps, byte for byte,
+// before it first writes the file; what it could read it keeps using.
+void TestSettingsStore::fileNotReadableInFullIsKeptAsItWas_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("setAside");
+    QTest::addColumn<QString>("autoMin"); // Config/AutoMin as read, "" when unreadable
+
+    QByteArray random;
+    QRandomGenerator generator(20240318);
+    for (int i = 0; i < 8192; ++i)
+        random.append(char(generator.bounded(256)));
+    const QByteArray good = "[Config]\nAutoMin=True\n";
+    QTest::newRow("random bytes") << random << true << "";
+    QTest::newRow("a line that is no setting")
+        << good + "this is not a setting\n[Accounts]\nTotal=0\n"
+        << true << "True";
+    QTest::newRow("a comment") << "; written by hand\n" + good << true << "True";
+    QTest::newRow("text that is not UTF-8") << good + "DialogMessage=Gr\xfc\xdf Gott\n"
+                                            << true << "True";
+    QTest::newRow("a section header without its end") << good + "[Accounts\nTotal=1\n"
+                                                      << true << "True";
+    QTest::newRow("a NUL byte") << good + QByteArray("WavFile=a\0b\n", 12) << true << "True";
+    // Readable, only absurd: kept in the file as they are, for the readers to refuse.
+    QTest::newRow("absurd values")
+        << "[Accounts]\nTotal=100000000000\nPort1=-1\nTitle1=" + QByteArray(1 << 20, 'x') +
+               "\n[Config]\nAutoMin=True\nPoolingTime=-99999999999\n"
+        << false << "True";
+}
+
+void TestSettingsStore::fileNotReadableInFullIsKeptAsItWas() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, setAside);
+    TempState t;
+    const QString path = t.State->Paths.SettingsFile;
+    writeRaw(path, bytes);
+    auto state = t.Reopen();
+    SettingsStore& s = state->Store;
+    QTEST(s.ReadSetting("Config", "AutoMin", QString()), "autoMin");
+
+    if (setAside)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be read in full"));
+    QTest::failOnWarning(QRegularExpression("."));
+    s.WriteSetting("Config", "State", "0");
+    s.WriteSetting("Config", "Top", "15"); // one warning, one copy
+
+    QCOMPARE(readRaw(s.SetAsidePath()), setAside ? bytes : QByteArray("(no file)"));
+    if (setAside) {
+        QCOMPARE(QFile::permissions(s.SetAsidePath()) & 0x0077, QFileDevice::Permissions());
+    } else {
+        // Nothing the program did not change was rewritten in another form.
+        for (const QByteArray& line : bytes.split('\n'))
+            QVERIFY2(readRaw(path).contains(line + '\n'), line.left(60).constData());
+    }
+    auto reopened = t.Reopen();
+    QCOMPARE(reopened->Store.ReadSetting("Config", "State", "(absent)"), QString("0"));
+    QTEST(reopened->Store.ReadSetting("Config", "AutoMin", QString()), "autoMin");
+}
+
+// A disk that takes no more, or a folder that cannot be written: reported
+// once, and what the file held stays; what was set is written by the next
+// write that succeeds.
+void TestSettingsStore::failedWritesAreReportedOnceAndLoseNothing_data() {
+    QTest::addColumn<bool>("fullDisk"); // else the folder's place is taken by a file
+    QTest::newRow("disk full") << true;
+    QTest::newRow("folder cannot be made") << false;
+}
+
+void TestSettingsStore::failedWritesAreReportedOnceAndLoseNothing() {
+    QFETCH(bool, fullDisk);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("config");
+    const QString path = folder + "/Larkwatch.ini";
+    auto store = std::make_unique<SettingsStore>(path);
+    if (fullDisk) {
+        // Room enough for the settings writer's lock file, none for the file
+        // grown by 400 bytes: the writer itself would leave it cut short.
+        store->WriteSetting("Config", "AutoMin", "True");
+        store->WriteSetting("Config", "Padding", QString(1000, 'p'));
+    } else {
+        writeRaw(folder, "a file where the folder should be");
+    }
+    const QByteArray before = readRaw(path);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("writing the settings file .* failed"));
+    QTest::failOnWarning(QRegularExpression("."));
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(before.size() + 64); // no room for a value of 400 bytes more
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (fullDisk)
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int n = 0; n < 3; ++n)
+        store->WriteSetting("Config", QString("Big%1").arg(n), QString(400, QChar('a' + n)));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QCOMPARE(readRaw(path), before);
+    QCOMPARE(QDir(fullDisk ? folder : dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{fullDisk ? "Larkwatch.ini" : "config"}); // no half-written file
+
+    if (!fullDisk)
+        return;
+    // Room again: everything set meanwhile is written.
+    store->WriteSetting("Config", "AutoExit", "True");
+    store.reset();
+    SettingsStore reopened(path);
+    QCOMPARE(reopened.ReadSetting("Config", "AutoMin", ""), QString("True"));
+    QCOMPARE(reopened.ReadSetting("Config", "Padding", ""), QString(1000, 'p'));
+    QCOMPARE(reopened.ReadSetting("Config", "Big2", ""), QString(400, 'c'));
+    QCOMPARE(reopened.ReadSetting("Config", "AutoExit", ""), QString("True"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -10,7 +10,7 @@
 #include <deque>
 
 namespace {
-enum After { Nothing = 0, CloseAfter = 1, StartTlsAfter = 2 };
+enum After { Nothing = 0, CloseAfter = 1, StartTlsAfter = 2, EndlessAfter = 3 };
 const QByteArray ApopStamp = "<1896.697170952@fake.example>";
 } // namespace
 
@@ -30,6 +30,9 @@ struct FakePop3Server::Session {
     QElapsedTimer Clock;
     QTimer FlushTimer;
     bool Closing = false;
+    bool Silent = false;    // SilentAfterMessages was reached
+    bool Endless = false;   // sending an endless reply
+    qint64 EndlessSent = 0; // bytes of it so far
 };
 
 FakePop3Server::FakePop3Server(QObject* parent) : QTcpServer(parent) {
@@ -91,6 +94,10 @@ void FakePop3Server::incomingConnection(qintptr descriptor) {
     connect(socket, &QSslSocket::readyRead, this, [this, session] { OnReadable(session); });
     connect(socket, &QSslSocket::encrypted, this,
             [this] { Transcript.append(QStringLiteral("<TLS>")); });
+    connect(socket, &QSslSocket::bytesWritten, this, [this, session] {
+        if (session->Endless)
+            PumpEndless(session);
+    });
     // The socket may disconnect while its own readyRead is being handled (a
     // reply that closes): the session goes only once control is back in the
     // event loop.
@@ -107,12 +114,54 @@ void FakePop3Server::incomingConnection(qintptr descriptor) {
 
     if (ImplicitTls)
         socket->startServerEncryption();
-    if (SilentGreeting)
+    const QByteArray step = "GREETING";
+    if (SilentGreeting || NoReplyTo == step)
         return;
     QByteArray greeting = Greeting;
     if (ApopTimestamp)
         greeting += ' ' + ApopStamp;
-    Reply(session, Line(greeting), DropAfterGreeting ? CloseAfter : Nothing);
+    if (ErrOn == step)
+        greeting = "-ERR not now";
+    else if (GarbageStatusOn == step)
+        greeting = "HELLO? this is not POP3";
+    else if (OversizedLineOn == step)
+        greeting = "+OK " + QByteArray(OversizedLineBytes, 'x');
+    Answer(session, step, Line(greeting), DropAfterGreeting ? CloseAfter : Nothing);
+}
+
+void FakePop3Server::Answer(Session* session, const QByteArray& command, QByteArray reply,
+                            int after) {
+    if (command == WrongCountOn && command != "STAT" && command != "LIST" && command != "UIDL" &&
+        command != "TOP" && command != "RETR")
+        reply += reply;
+    if (command == EndlessReplyOn) {
+        // A multi-line reply loses its final ".", so its lines never end.
+        const QByteArray end = Line(".");
+        if (reply.size() > end.size() && reply.endsWith(end) &&
+            reply.indexOf('\n') < reply.size() - end.size())
+            reply.chop(end.size());
+        after = EndlessAfter;
+    }
+    if (command == DropMidReplyOn) {
+        reply = reply.left(std::max<qsizetype>(1, reply.size() / 2));
+        after = CloseAfter;
+    }
+    Reply(session, reply, after);
+}
+
+void FakePop3Server::PumpEndless(Session* session) {
+    const QByteArray line = Line("endless " + QByteArray(990, 'x'));
+    while (!session->Closing && session->Socket->bytesToWrite() < 512 * 1024) {
+        if (session->EndlessSent >= EndlessReplyLimit) {
+            session->Endless = false;
+            Close(session);
+            return;
+        }
+        const QByteArray chunk = line.repeated(64);
+        session->Socket->write(chunk);
+        session->EndlessSent += chunk.size();
+        BytesSent += chunk.size();
+    }
 }
 
 QByteArray FakePop3Server::Line(const QByteArray& text) const {
@@ -153,6 +202,11 @@ void FakePop3Server::Flush(Session* session) {
         }
         if (out.After == StartTlsAfter)
             session->Socket->startServerEncryption();
+        if (out.After == EndlessAfter) {
+            session->Endless = true;
+            PumpEndless(session);
+            return;
+        }
     }
 }
 
@@ -197,6 +251,15 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
     const QByteArray argument = words.value(1);
 
     if (command == NoReplyTo)
+        return;
+    const bool messageCommand = command == "TOP" || command == "RETR";
+    if (DropAfterMessages > 0 && messageCommand && argument.toInt() > DropAfterMessages) {
+        Close(session);
+        return;
+    }
+    if (SilentAfterMessages > 0 && messageCommand && argument.toInt() > SilentAfterMessages)
+        session->Silent = true;
+    if (session->Silent)
         return;
     if (command == ErrOn) {
         Reply(session, Line("-ERR refused by request"));
@@ -274,6 +337,10 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
                 total += Mailbox.at(i - 1).Raw.size();
             }
         }
+        if (command == WrongCountOn && count > 0) {
+            --count;
+            total -= Mailbox.last().Raw.size();
+        }
         reply = Line("+OK " + QByteArray::number(count) + ' ' + QByteArray::number(total));
     } else if (command == "LIST" || (command == "UIDL" && OfferUidl)) {
         auto entry = [&](int n) {
@@ -290,6 +357,8 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
                 if (!session->Deleted.contains(n))
                     lines << entry(n);
             }
+            if (command == WrongCountOn && !lines.isEmpty())
+                lines.removeLast();
             reply = MultiLine("+OK", lines);
         }
     } else if ((command == "TOP" && OfferTop) || command == "RETR") {
@@ -304,12 +373,15 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
                 if (l.endsWith('\r'))
                     l.chop(1);
             }
-            if (command == "TOP") {
+            if (command == "TOP" && command != WrongCountOn) {
                 const int bodyLines = words.value(2).toInt();
                 const qsizetype blank = lines.indexOf(QByteArray());
                 if (blank >= 0)
                     lines = lines.mid(0, blank + 1 + bodyLines);
             }
+            if (command == "RETR" && command == WrongCountOn)
+                lines << "a line more than the message has"
+                      << "and another";
             reply = MultiLine("+OK message follows", lines);
         }
     } else if (command == "DELE") {
@@ -326,9 +398,5 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
         reply = Line("-ERR unknown command");
     }
 
-    if (command == DropMidReplyOn) {
-        reply = reply.left(std::max<qsizetype>(1, reply.size() / 2));
-        after = CloseAfter;
-    }
-    Reply(session, reply, after);
+    Answer(session, command, reply, after);
 }

@@ -51,7 +51,8 @@ public:
     bool BareLf = false;        // LF instead of CR LF after every line
     int ReplyDelayMs = 0;       // every reply leaves this long after its command
 
-    // Faults on demand. Command names are upper case ("TOP", "PASS").
+    // Faults on demand. Command names are upper case ("TOP", "PASS"); the
+    // fields that name a command also take "GREETING" for the greeting.
     QByteArray Greeting = "+OK fake POP3 server ready";
     bool SilentGreeting = false;    // connect, then say nothing
     bool DropAfterGreeting = false; // greet, then close
@@ -61,7 +62,18 @@ public:
     QByteArray GarbageStatusOn;     // a status line that is neither +OK nor -ERR
     QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes
     qint64 OversizedLineBytes = 2 * 1024 * 1024;
-    QByteArray BytesAfterStls; // sent in clear right after STLS's +OK
+    // The reply without the "." that ends a multi-line one, then lines
+    // without end (up to EndlessReplyLimit bytes, then the connection is
+    // closed).
+    QByteArray EndlessReplyOn;
+    qint64 EndlessReplyLimit = 256 * 1024 * 1024;
+    // A reply whose counts are wrong: STAT counts one message fewer, LIST and
+    // UIDL leave out the last message, TOP sends the whole message and RETR
+    // lines the message does not have; any other reply comes twice.
+    QByteArray WrongCountOn;
+    QByteArray BytesAfterStls;   // sent in clear right after STLS's +OK
+    int DropAfterMessages = 0;   // above 0: TOP or RETR of a later message closes the connection
+    int SilentAfterMessages = 0; // above 0: from TOP or RETR of a later message on, no replies
 
     // What happened.
     QStringList Transcript; // commands as received; "<CONNECT>" and "<TLS>" markers
@@ -77,6 +89,9 @@ private:
     void OnReadable(Session* session);
     void Handle(Session* session, const QByteArray& line);
     void Reply(Session* session, const QByteArray& bytes, int after = 0);
+    // The reply to `command` with the faults that strike after it was made.
+    void Answer(Session* session, const QByteArray& command, QByteArray reply, int after);
+    void PumpEndless(Session* session);
     void Flush(Session* session);
     void Close(Session* session);
     QByteArray MultiLine(const QByteArray& status, const QList<QByteArray>& lines) const;

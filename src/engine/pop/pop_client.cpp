@@ -37,11 +37,18 @@ PopReplyShape SingleLine() {
     return PopReplyShape{};
 }
 
-PopReplyShape MultiLine(qint64 maxBytes, bool keepHeaderOnly = false) {
+PopReplyShape MultiLine(qint64 maxBytes) {
     PopReplyShape shape;
     shape.MultiLine = true;
     shape.MaxBodyBytes = maxBytes;
-    shape.KeepHeaderOnly = keepHeaderOnly;
+    return shape;
+}
+
+// A whole message of which only the header is kept.
+PopReplyShape HeaderOf(qint64 maxHeaderBytes, qint64 maxMessageBytes) {
+    PopReplyShape shape = MultiLine(maxHeaderBytes);
+    shape.KeepHeaderOnly = true;
+    shape.MaxSkippedBytes = maxMessageBytes;
     return shape;
 }
 
@@ -172,6 +179,7 @@ void PopClient::ResetSession() {
     m_sizes.clear();
     m_uidlTried = false;
     m_uniqueIds.clear();
+    m_listingsDisagree = false;
     m_wantedHeaders = 0;
     m_headersInFlight.clear();
     m_headersAhead.clear();
@@ -214,6 +222,12 @@ void PopClient::ProcessReplies() {
         const PendingCommand command = std::move(m_pending.front());
         m_pending.pop_front();
         command.OnReply(reply);
+    }
+    if (m_socket && m_pending.empty() && !m_handshaking && m_reader->HasBufferedData()) {
+        // Bytes no command asked for: the server is out of step with us, and
+        // whatever it says next cannot be trusted as the reply to anything.
+        FailConnection(QStringLiteral("Unexpected data from the server"));
+        return;
     }
     if (m_socket)
         RestartTimer();
@@ -562,7 +576,11 @@ void PopClient::RequestMessageSize(qint16 number) {
             return;
         }
         m_sizesKnown = true;
+        qsizetype lines = 0;
         for (const QByteArray& line : reply.Body.split('\n')) {
+            if (line.trimmed().isEmpty())
+                continue;
+            ++lines;
             const QList<QByteArray> words = line.trimmed().split(' ');
             bool okNumber = false, okSize = false;
             const int n = words.value(0).toInt(&okNumber);
@@ -570,8 +588,18 @@ void PopClient::RequestMessageSize(qint16 number) {
             if (okNumber && okSize && n > 0 && n <= 32767)
                 m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
         }
+        NoteListing(lines, m_sizes.keys());
         CompleteSize(m_sizes.value(number, 0));
     });
+}
+
+void PopClient::NoteListing(qsizetype lines, const QList<qint16>& numbers) {
+    // Every message from 1 to the count once, and nothing else.
+    bool agree = lines == m_messageCount && numbers.size() == m_messageCount;
+    for (const qint16 n : numbers)
+        agree = agree && n >= 1 && n <= m_messageCount;
+    if (!agree)
+        m_listingsDisagree = true;
 }
 
 void PopClient::DeleteMessage(qint16 number) {
@@ -627,13 +655,18 @@ void PopClient::RetrieveHeaders(qint16 number) {
         m_uidlTried = true;
         Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
             if (reply.Ok) {
+                qsizetype lines = 0;
                 for (const QByteArray& line : reply.Body.split('\n')) {
+                    if (line.trimmed().isEmpty())
+                        continue;
+                    ++lines;
                     const QList<QByteArray> words = line.trimmed().split(' ');
                     bool ok = false;
                     const int n = words.value(0).toInt(&ok);
                     if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
                         m_uniqueIds.insert(qint16(n), words.at(1));
                 }
+                NoteListing(lines, m_uniqueIds.keys());
             }
             ContinueHeaders();
         });
@@ -672,7 +705,8 @@ void PopClient::SendHeaderRequest(qint16 number) {
     if (UseTop())
         Send("TOP " + QByteArray::number(number) + " 0", MultiLine(MaxHeaderBytes), onReply);
     else // no TOP: the whole message, of which only the header is kept
-        Send("RETR " + QByteArray::number(number), MultiLine(MaxHeaderBytes, true), onReply);
+        Send("RETR " + QByteArray::number(number), HeaderOf(MaxHeaderBytes, MaxMessageBytes),
+             onReply);
 }
 
 void PopClient::FillHeaderWindow(qint16 from) {

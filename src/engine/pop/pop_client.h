@@ -94,6 +94,10 @@ public:
     qint16 LogonState() const;
     qint16 MessageCount() const;
     QString LastError() const;
+    // False when a LIST or UIDL listing of this connection's mailbox did not
+    // agree with the count STAT gave (a line too many, one missing, one not
+    // understood): the messages checked may then not be all the server holds.
+    bool ListingsAgree() const { return !m_listingsDisagree; }
     QString PeerCertificateSHA256() const;
 
     // Bytes received from servers since this client was made.
@@ -172,6 +176,7 @@ private:
     void EndSession();
 
     void CompleteSize(qint32 size);
+    void NoteListing(qsizetype lines, const QList<qint16>& numbers);
     bool UseTop() const;
     void ContinueHeaders();
     void SendHeaderRequest(qint16 number);
@@ -208,6 +213,7 @@ private:
     QHash<qint16, qint32> m_sizes;
     bool m_uidlTried = false;
     QHash<qint16, QByteArray> m_uniqueIds;
+    bool m_listingsDisagree = false;
 
     // Header requests of this connection.
     qint16 m_wantedHeaders = 0;

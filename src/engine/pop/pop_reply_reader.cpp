@@ -16,6 +16,7 @@ void PopReplyReader::Reset() {
     m_inBody = false;
     m_headerDone = false;
     m_bodyOverCap = false;
+    m_skipped = 0;
     m_current = PopReply();
     m_error.clear();
 }
@@ -72,6 +73,7 @@ PopReplyReader::Result PopReplyReader::Take(const PopReplyShape& shape, PopReply
             m_current = status;
             m_inBody = true;
             m_headerDone = false;
+            m_skipped = 0;
             continue;
         }
 
@@ -83,8 +85,13 @@ PopReplyReader::Result PopReplyReader::Take(const PopReplyShape& shape, PopReply
         }
         if (line.startsWith('.'))
             line.remove(0, 1);
-        if (shape.KeepHeaderOnly && m_headerDone)
+        if (shape.KeepHeaderOnly && m_headerDone) {
+            // Dropped, but counted: a reply without end must still end.
+            m_skipped += line.size() + 2;
+            if (m_skipped > shape.MaxSkippedBytes)
+                return Fail(QStringLiteral("Reply too large"));
             continue;
+        }
         if (m_current.Body.size() + line.size() + 2 > shape.MaxBodyBytes) {
             m_bodyOverCap = true;
             return Fail(QStringLiteral("Reply too large"));

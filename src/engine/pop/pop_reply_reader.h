@@ -17,6 +17,7 @@ struct PopReplyShape {
     bool MultiLine = false;
     qint64 MaxBodyBytes = 0;     // kept body bytes allowed; more ends the connection
     bool KeepHeaderOnly = false; // keep lines up to the first empty one, drop the rest
+    qint64 MaxSkippedBytes = 0;  // KeepHeaderOnly: dropped bytes allowed; more ends the connection
 };
 
 // Cuts the byte stream of a POP3 connection into replies. Lines may end with
@@ -49,6 +50,7 @@ private:
     qsizetype m_readPos = 0;
     bool m_inBody = false;     // status "+OK" of a multi-line reply seen
     bool m_headerDone = false; // KeepHeaderOnly: the empty line was kept
+    qint64 m_skipped = 0;      // KeepHeaderOnly: body bytes dropped so far
     bool m_bodyOverCap = false;
     PopReply m_current;
     QString m_error;

@@ -91,6 +91,11 @@ void TestPopReplyReader::endsOnFaults_data() {
     QTest::newRow("body over its cap")
         << QByteArray("+OK\r\n") + QByteArray(100, 'x') + "\r\n" + QByteArray(100, 'y') + "\r\n"
         << PopReplyShape{true, 150, false} << "Reply too large";
+    // Only the header is kept, but what follows it is counted all the same.
+    QTest::newRow("header-only reply over its cap for the rest")
+        << QByteArray("+OK\r\nSubject: a\r\n\r\n") + QByteArray(100, 'x') + "\r\n" +
+               QByteArray(100, 'y') + "\r\n"
+        << PopReplyShape{true, 150, true, 150} << "Reply too large";
 }
 
 void TestPopReplyReader::endsOnFaults() {

@@ -14,6 +14,9 @@
 #       test that deletes or adds mail finds the same mailbox on every run.
 #   dovecot-fixture.sh add-message ENVFILE USER FILE
 #       Delivers FILE (a whole message) into USER's maildir.
+#   dovecot-fixture.sh add-user ENVFILE USER PASSWORD COUNT
+#       Adds a user with COUNT generated messages (numbered 1 to COUNT in
+#       that order), for a test that needs a mailbox of its own.
 #   dovecot-fixture.sh stop ENVFILE
 #       Stops the server by its PID and removes the temporary folder. start
 #       does the same first, so a repeated start leaves no server behind.
@@ -239,13 +242,38 @@ add_message() {
     deliver "$maildir" "$file"
 }
 
+add_user() {
+    local user=${3:-} password=${4:-} count=${5:-} dir maildir stamp n
+    [ -n "$user" ] && [ -n "$password" ] && [ -n "$count" ] || {
+        echo "usage: $0 add-user ENVFILE USER PASSWORD COUNT" >&2
+        exit 2
+    }
+    dir=$(env_value DIR)
+    [ -d "$dir/mail" ] || {
+        echo "error: no running fixture in $envfile" >&2
+        exit 1
+    }
+    maildir="$dir/mail/$user/Maildir"
+    mkdir -p "$maildir/cur" "$maildir/new" "$maildir/tmp"
+    # Names in the order the messages are to be numbered.
+    stamp=$(date +%s)
+    for n in $(seq 1 "$count"); do
+        make_message "$user" "$n" >"$maildir/tmp/$stamp.M$(printf %06d "$n")P$$.larkwatch"
+    done
+    chown -R nobody:nogroup "$dir/mail/$user"
+    mv "$maildir/tmp/"*.larkwatch "$maildir/new/"
+    # The users file keeps its group and mode; Dovecot reads it again when it changes.
+    printf '%s:{PLAIN}%s::::::\n' "$user" "$password" >>"$dir/users"
+}
+
 case "$action" in
 start) start ;;
 stop) stop ;;
 refill) refill "$@" ;;
 add-message) add_message "$@" ;;
+add-user) add_user "$@" ;;
 *)
-    echo "usage: $0 start|stop|refill|add-message ENVFILE [USER [FILE]]" >&2
+    echo "usage: $0 start|stop|refill|add-message|add-user ENVFILE [...]" >&2
     exit 2
     ;;
 esac
