@@ -24,7 +24,8 @@ namespace MessageWindowNote {
 
 QString MailboxChanged(qint16 number) {
     return QStringLiteral("The mailbox has changed since the last check: message #%1 on the "
-                          "server is not the message in the list. The account is checked again.")
+                          "server is no longer the one in the list. The account is checked again "
+                          "when you close this window.")
         .arg(number);
 }
 
