@@ -5,7 +5,7 @@
 #include "dialogs/rule_description.h"
 #include "records/app_state.h"
 #include "records/rule_store.h"
-#include "records/value_forms.h"
+#include "records/settings_section.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -102,10 +102,9 @@ void FilterDialog::ButOK_Click() {
     m_state.FilterTO = NormalizedFilterTO(m_txtTO->text());
     {
         SettingsStore::Batch batch(m_state.Store);
-        m_state.Store.WriteSetting(QStringLiteral("Filters"), QStringLiteral("UseFieldTO"),
-                                   ValueForms::FormatBoolean(m_state.UseFieldTO));
-        m_state.Store.WriteSetting(QStringLiteral("Filters"), QStringLiteral("FilterTO"),
-                                   m_state.FilterTO);
+        SectionWriter filters(m_state.Store, RuleKeys::FiltersSection);
+        filters.Write(RuleKeys::UseFieldTO, m_state.UseFieldTO);
+        filters.Write(RuleKeys::FilterTO, m_state.FilterTO);
     }
     accept();
 }

@@ -3,7 +3,7 @@
 #include "dialogs/dialog_controls.h"
 #include "dialogs/file_choosers.h"
 #include "records/app_state.h"
-#include "records/value_forms.h"
+#include "records/settings_section.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -75,12 +75,10 @@ void LogFileDialog::butOK_Click() {
     o.LogAllInOne = m_chkOneLog->isChecked();
     {
         SettingsStore::Batch batch(m_state.Store);
-        const QString config = QStringLiteral("Config");
-        m_state.Store.WriteSetting(config, QStringLiteral("LogFilesPath"), o.LogFilesPath);
-        m_state.Store.WriteSetting(config, QStringLiteral("LogDisabled"),
-                                   ValueForms::FormatBoolean(o.LogDisabled));
-        m_state.Store.WriteSetting(config, QStringLiteral("LogAllInOne"),
-                                   ValueForms::FormatBoolean(o.LogAllInOne));
+        SectionWriter config(m_state.Store, ConfigKeys::Section);
+        config.Write(ConfigKeys::LogFilesPath, o.LogFilesPath);
+        config.Write(ConfigKeys::LogDisabled, o.LogDisabled);
+        config.Write(ConfigKeys::LogAllInOne, o.LogAllInOne);
     }
     m_state.DialogAccepted = true;
     accept();

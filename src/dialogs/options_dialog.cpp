@@ -5,7 +5,7 @@
 #include "dialogs/pooling_text.h"
 #include "dialogs/wav_actions_dialog.h"
 #include "records/app_state.h"
-#include "records/value_forms.h"
+#include "records/settings_section.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -192,8 +192,8 @@ void OptionsDialog::chkShowDialog_Click() {
 
 void OptionsDialog::chkAutoMin_Click() {
     m_state.AppSettings.AutoMin = m_chkAutoMin->isChecked();
-    m_state.Store.WriteSetting(QStringLiteral("Config"), QStringLiteral("AutoMin"),
-                               ValueForms::FormatBoolean(m_state.AppSettings.AutoMin));
+    SectionWriter(m_state.Store, ConfigKeys::Section)
+        .Write(ConfigKeys::AutoMin, m_state.AppSettings.AutoMin);
 }
 
 void OptionsDialog::chkPlayWAV_Click(int index) {
