@@ -6,7 +6,9 @@
 # WORKDIR/artifacts, the whole output to WORKDIR/log. LARKWATCH_FUZZ_SECONDS,
 # when set, replaces SECONDS, and LARKWATCH_FUZZ_SEEDS the folder of sample
 # messages. A folder that does not exist is left out with a note. The exit
-# status is the target's: 0 when nothing was found.
+# status is the target's: 0 when nothing was found. The random seed is
+# LARKWATCH_FUZZ_SEED, 1 when unset, so that a run of the suite tries the same
+# inputs each time; scripts/fuzz.sh gives a new seed each run.
 set -u
 target=$1 seconds=${LARKWATCH_FUZZ_SECONDS:-$2} work=$3
 shift 3
@@ -26,7 +28,7 @@ mkdir -p "$work/corpus" "$work/artifacts"
 options=()
 dict=$(dirname "${BASH_SOURCE[0]}")/$(basename "$target").dict
 [ -f "$dict" ] && options+=(-dict="$dict")
-"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+"$target" -seed="${LARKWATCH_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "${options[@]}" "$work/corpus" "${corpora[@]}" \
     >"$work/log" 2>&1
 status=$?

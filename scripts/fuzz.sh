@@ -5,7 +5,8 @@
 # SECONDS defaults to 120 per target, DIR (sample messages for the targets
 # that read mail) to tests/data/mail, TARGET to all of them. Builds the fuzz
 # configuration in build/fuzz with clang first. An input that fails is kept in
-# build/fuzz/fuzz/work/TARGET/artifacts: once mended, copy it into
+# build/fuzz/fuzz/work/TARGET/artifacts (each run starts from a new random
+# seed): once mended, copy it into
 # fuzz/corpus/TARGET/ as a regression case.
 set -euo pipefail
 
@@ -18,7 +19,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --seeds) seeds=$(realpath -m "$2"); shift 2 ;;
     --time) seconds=$2; shift 2 ;;
-    -h | --help) sed -n '2,9p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,10p' "$0"; exit 0 ;;
     *) targets+=("$1"); shift ;;
     esac
 done
@@ -33,7 +34,7 @@ if [ ${#targets[@]} -gt 0 ]; then
     select=(-R "^($(IFS='|'; echo "${targets[*]}"))\$")
 fi
 status=0
-(cd "$build" && LARKWATCH_FUZZ_SECONDS=$seconds LARKWATCH_FUZZ_SEEDS=$seeds \
+(cd "$build" && LARKWATCH_FUZZ_SECONDS=$seconds LARKWATCH_FUZZ_SEEDS=$seeds LARKWATCH_FUZZ_SEED=0 \
     ctest --output-on-failure --timeout $((seconds + 600)) "${select[@]}") || status=1
 
 echo

@@ -60,8 +60,12 @@ std::optional<qint64> ParseWhole(const QString& text, qint64 min, qint64 max) {
 }
 
 std::optional<float> ParseReal(const QString& text) {
+    // Whatever rounds to a finite float is taken, up to halfway between the
+    // largest float and 2^128: FormatReal writes the largest float rounded up
+    // ("3.40282347e+38"), a little above it, and must read back.
+    constexpr double overflowsFloat = 0x1p128 - 0x1p103;
     const auto number = parseNumber(text);
-    if (!number || std::fabs(*number) > double(std::numeric_limits<float>::max()))
+    if (!number || std::fabs(*number) >= overflowsFloat)
         return std::nullopt;
     return float(*number);
 }

@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <limits>
 #include <csignal>
 
 class TestSettingsStore : public QObject {
@@ -114,6 +115,12 @@ void TestSettingsStore::realForms() {
     QVERIFY(!s.ReadReal("Config", "Left"));
     QVERIFY(!s.ReadReal("Config", "Width"));
     QVERIFY(!s.ReadReal("Config", "Height"));
+    // The largest float is written rounded up, a little above itself, and
+    // must read back; what no float can hold is refused.
+    const float largest = std::numeric_limits<float>::max();
+    QCOMPARE(ValueForms::ParseReal(ValueForms::FormatReal(largest)), largest);
+    QCOMPARE(ValueForms::ParseReal(ValueForms::FormatReal(-largest)), -largest);
+    QVERIFY(!ValueForms::ParseReal("3.4028236e+38"));
 }
 
 void TestSettingsStore::neverWrittenStoreGivesDefaults() {
