@@ -26,7 +26,12 @@ void raise(qint16& counter) {
 
 MailEngine::MailEngine(AppState& state, AccountTreeModel& tree, PopClient& pop, MonitorHost& host,
                        QObject* parent)
-    : QObject(parent), m_state(state), m_tree(tree), m_pop(pop), m_host(host) {
+    : QObject(parent), m_state(state), m_tree(tree), m_pop(pop), m_host(host),
+      m_headerMemory(state.Paths.DataFolder.isEmpty()
+                         ? QString()
+                         : state.Paths.DataFolder + HeaderMemory::FileName(),
+                     pop.HeaderCache()) {
+    m_headerMemory.Load(); // read while the program starts; the first check waits for it
     connect(&m_pop, &PopClient::DocOutput, this, &MailEngine::POP_DocOutput);
     connect(&m_pop, &PopClient::MessageSize, this, &MailEngine::POP_MessageSize);
     connect(&m_pop, &PopClient::Delete, this, &MailEngine::POP_Delete);
@@ -136,6 +141,7 @@ void MailEngine::CheckAccount() {
     UntrustedCertificates.remove(accountKey);
     m_tree.SetToolTip(accountKey, QString());
 
+    m_headerMemory.WaitLoaded();
     m_pop.ServerHost = account.Host;
     m_pop.ServerPort = account.Port;
     m_pop.UserName = account.User;
@@ -194,6 +200,11 @@ void MailEngine::CheckAccount() {
     }
     const bool wholeMailbox = listedCount >= 0 && m_pop.ListingsAgree();
     CloseConnection();
+    // Headers of messages gone from the server are forgotten only after a
+    // check that saw the whole mailbox.
+    if (wholeMailbox)
+        m_pop.PruneHeaderCache();
+    m_headerMemory.SaveIfChanged();
     RememberCheckedAccount(accountKey, account, wholeMailbox ? listedCount : -1);
     m_host.SetTopMenusEnabled(true);
     m_host.SetBusyCursor(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/header_memory.h"
 #include "engine/mail_log.h"
 #include "tree/account_nodes.h"
 
@@ -46,6 +47,8 @@ public:
     void MarkAllRead();
 
     bool CheckRunning() const { return m_checkRunning; }
+    // The headers read before, kept in the data folder between runs.
+    HeaderMemory& Headers() { return m_headerMemory; }
 
     // Counters of a timer pass; the scheduler resets them.
     qint16 MessagesListed = 0;
@@ -91,4 +94,5 @@ private:
     qint32 m_reportedSize = -1;
     QString m_headerBuffer;
     qint16 m_deleteConfirmed = -1;
+    HeaderMemory m_headerMemory;
 };

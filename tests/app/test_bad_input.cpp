@@ -160,10 +160,11 @@ void TestBadInput::mailLogStaysInItsFolder() {
     while (it.hasNext())
         files.append(QDir(t.Dir.path()).relativeFilePath(it.next()));
     files.sort();
-    QCOMPARE(files, (QStringList{"config/Larkwatch/Larkwatch.ini", "data/Larkwatch/log.tmp",
-                                 "deep/down/logs/.._.._x.doc", "deep/down/logs/__.doc",
-                                 "deep/down/logs/_etc_passwd.doc", "deep/down/logs/a_.._.._b.doc",
-                                 "deep/down/logs/c\\..\\d.doc", "deep/down/logs/~_y.doc"}));
+    QCOMPARE(files, (QStringList{"config/Larkwatch/Larkwatch.ini", "data/Larkwatch/headers.dat",
+                                 "data/Larkwatch/log.tmp", "deep/down/logs/.._.._x.doc",
+                                 "deep/down/logs/__.doc", "deep/down/logs/_etc_passwd.doc",
+                                 "deep/down/logs/a_.._.._b.doc", "deep/down/logs/c\\..\\d.doc",
+                                 "deep/down/logs/~_y.doc"}));
 }
 
 QTEST_MAIN(TestBadInput)

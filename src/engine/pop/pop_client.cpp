@@ -92,6 +92,17 @@ void PopClient::ClearHeaderCache() {
     m_headerCache->Clear();
 }
 
+bool PopClient::PruneHeaderCache() {
+    if (!m_uidlTried || m_listingsDisagree || m_uniqueIds.size() != m_messageCount)
+        return false;
+    QSet<QString> keep;
+    keep.reserve(m_uniqueIds.size());
+    for (auto it = m_uniqueIds.cbegin(); it != m_uniqueIds.cend(); ++it)
+        keep.insert(PopHeaderCache::Key(ServerHost, ServerPort, UserName, it.value()));
+    return m_headerCache->KeepOnly(PopHeaderCache::AccountPrefix(ServerHost, ServerPort, UserName),
+                                   keep);
+}
+
 // ---- operation bookkeeping -------------------------------------------------
 
 bool PopClient::Begin(Operation operation) {
@@ -183,6 +194,11 @@ void PopClient::ResetSession() {
     m_wantedHeaders = 0;
     m_headersInFlight.clear();
     m_headersAhead.clear();
+    m_bytesInFlight = 0;
+    m_bytesAhead = 0;
+    m_nextAhead = 1;
+    m_headerReplyBytes = 0;
+    m_headerReplies = 0;
     m_messageCount = 0;
 }
 
@@ -605,7 +621,10 @@ void PopClient::NoteListing(qsizetype lines, const QList<qint16>& numbers) {
 void PopClient::DeleteMessage(qint16 number) {
     if (!Begin(Operation::Delete) || !RequireLoggedOn())
         return;
-    m_headersAhead.remove(number);
+    if (const auto ahead = m_headersAhead.constFind(number); ahead != m_headersAhead.constEnd()) {
+        m_bytesAhead -= ahead->Bytes;
+        m_headersAhead.erase(ahead);
+    }
     Send("DELE " + QByteArray::number(number), SingleLine(), [this](const PopReply& reply) {
         if (reply.Ok) {
             Complete([this] { Q_EMIT Delete(); });
@@ -643,6 +662,15 @@ std::optional<QString> PopClient::CacheKey(qint16 number) const {
     return PopHeaderCache::Key(ServerHost, ServerPort, UserName, it.value());
 }
 
+qint32 PopClient::ListedSize(qint16 number) const {
+    return m_sizesKnown ? m_sizes.value(number, -1) : -1;
+}
+
+const QList<HeaderField>* PopClient::CachedHeaders(qint16 number) const {
+    const std::optional<QString> key = CacheKey(number);
+    return key ? m_headerCache->Find(*key, ListedSize(number)) : nullptr;
+}
+
 bool PopClient::UseTop() const {
     return !m_capaKnown || m_capabilities.contains("TOP");
 }
@@ -678,17 +706,16 @@ void PopClient::RetrieveHeaders(qint16 number) {
 void PopClient::ContinueHeaders() {
     const qint16 number = m_wantedHeaders;
     if (SpeedUps) {
-        if (const std::optional<QString> key = CacheKey(number)) {
-            if (const QList<HeaderField>* fields = m_headerCache->Find(*key)) {
-                CompleteHeaders(HeaderResult{true, *fields});
-                FillHeaderWindow(number);
-                return;
-            }
+        if (const QList<HeaderField>* fields = CachedHeaders(number)) {
+            CompleteHeaders(HeaderResult{true, *fields});
+            FillHeaderWindow(number);
+            return;
         }
     }
     const auto ahead = m_headersAhead.constFind(number);
     if (ahead != m_headersAhead.constEnd()) {
         const HeaderResult result = ahead.value();
+        m_bytesAhead -= result.Bytes;
         m_headersAhead.erase(ahead);
         CompleteHeaders(result);
         FillHeaderWindow(number);
@@ -700,45 +727,104 @@ void PopClient::ContinueHeaders() {
 }
 
 void PopClient::SendHeaderRequest(qint16 number) {
-    m_headersInFlight.insert(number);
     auto onReply = [this, number](const PopReply& reply) { OnHeaderReply(number, reply); };
-    if (UseTop())
-        Send("TOP " + QByteArray::number(number) + " 0", MultiLine(MaxHeaderBytes), onReply);
-    else // no TOP: the whole message, of which only the header is kept
-        Send("RETR " + QByteArray::number(number), HeaderOf(MaxHeaderBytes, MaxMessageBytes),
-             onReply);
+    QByteArray line;
+    PopReplyShape shape;
+    if (UseTop()) {
+        line = "TOP " + QByteArray::number(number) + " 0";
+        shape = MultiLine(MaxHeaderBytes);
+    } else { // no TOP: the whole message, of which only the header is kept
+        line = "RETR " + QByteArray::number(number);
+        shape = HeaderOf(MaxHeaderBytes, MaxMessageBytes);
+    }
+    const qint64 charge = line.size() + 2 + ExpectedHeaderReplyBytes(number);
+    m_headersInFlight.insert(number, charge);
+    m_bytesInFlight += charge;
+    Send(line, shape, onReply);
+}
+
+// What the reply to a header request is expected to bring: the mean of the
+// header replies of this connection so far (a guess before the first), never
+// more than the listed size of the message with its status line.
+qint64 PopClient::ExpectedHeaderReplyBytes(qint16 number) const {
+    constexpr qint64 firstGuess = 4096;
+    qint64 expected = m_headerReplies > 0 ? m_headerReplyBytes / m_headerReplies : firstGuess;
+    if (m_sizesKnown) {
+        if (const auto it = m_sizes.constFind(number); it != m_sizes.constEnd())
+            expected = std::min<qint64>(expected, qint64(it.value()) + 64);
+    }
+    return std::clamp<qint64>(expected, 64, MaxHeaderBytes);
+}
+
+void PopClient::DropHeadersAheadBefore(qint16 number) {
+    // Replies to numbers below the one asked for now are not asked for in
+    // turn any more; asked for again, they are requested again.
+    for (auto it = m_headersAhead.begin(); it != m_headersAhead.end();) {
+        if (it.key() < number) {
+            m_bytesAhead -= it->Bytes;
+            it = m_headersAhead.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void PopClient::FillHeaderWindow(qint16 from) {
     if (!SpeedUps || !UseTop() || !m_capabilities.contains("PIPELINING") || !m_socket)
         return;
-    const int last = std::min<int>(int(from) + PipelineWindow - 1, m_messageCount);
-    for (int n = int(from) + 1; n <= last; ++n) {
-        const qint16 number = qint16(n);
-        if (m_headersInFlight.contains(number) || m_headersAhead.contains(number))
+    // Numbers are considered in turn from the one after the wanted header, so
+    // a whole pass costs one look at each number, not one per request.
+    m_nextAhead = std::max(m_nextAhead, int(from) + 1);
+    bool dropped = false;
+    while (m_nextAhead <= m_messageCount) {
+        const qint16 number = qint16(m_nextAhead);
+        if (m_headersInFlight.contains(number) || m_headersAhead.contains(number)) {
+            ++m_nextAhead;
             continue;
-        if (const std::optional<QString> key = CacheKey(number); key && m_headerCache->Find(*key))
+        }
+        if (CachedHeaders(number)) {
+            ++m_nextAhead;
             continue;
+        }
+        const qint64 charge = 2 + 10 + ExpectedHeaderReplyBytes(number);
+        if (m_bytesInFlight + m_bytesAhead + charge > PipelineBytes) {
+            if (dropped || m_bytesAhead == 0)
+                break;
+            DropHeadersAheadBefore(from);
+            dropped = true;
+            continue;
+        }
         SendHeaderRequest(number);
+        ++m_nextAhead;
     }
 }
 
 void PopClient::OnHeaderReply(qint16 number, const PopReply& reply) {
-    m_headersInFlight.remove(number);
+    if (const auto it = m_headersInFlight.constFind(number); it != m_headersInFlight.constEnd()) {
+        m_bytesInFlight -= it.value();
+        m_headersInFlight.erase(it);
+    }
     HeaderResult result;
     result.Ok = reply.Ok;
+    result.Bytes = reply.StatusText.size() + reply.Body.size() + 8;
+    ++m_headerReplies;
+    m_headerReplyBytes += result.Bytes;
     if (reply.Ok) {
         result.Fields = MimeParseHeaderFields(reply.Body);
         if (const std::optional<QString> key = CacheKey(number))
-            m_headerCache->Insert(*key, result.Fields);
+            m_headerCache->Insert(*key, result.Fields, ListedSize(number));
     }
     if (m_operation == Operation::Headers && m_wantedHeaders == number) {
         if (!reply.Ok)
             m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
         CompleteHeaders(result);
-    } else {
+    } else if (m_bytesAhead + result.Bytes <= PipelineBytes && !m_headersAhead.contains(number)) {
+        m_bytesAhead += result.Bytes;
         m_headersAhead.insert(number, result);
     }
+    // Answered replies make room for more requests while the caller waits.
+    if (m_operation == Operation::Headers)
+        FillHeaderWindow(m_wantedHeaders);
 }
 
 void PopClient::CompleteHeaders(const HeaderResult& result) {

@@ -78,7 +78,12 @@ public:
     // ahead when the server offers PIPELINING, headers of messages read on an
     // earlier connection served from memory. They never change an outcome.
     bool SpeedUps = true;
-    int PipelineWindow = 32;
+    // Header requests sent ahead are bounded by the bytes they keep
+    // outstanding: each request line written but not answered with the reply
+    // it is expected to bring, and the replies read ahead but not yet asked
+    // for. Replies read ahead beyond this bound are dropped and asked for
+    // again when wanted.
+    qint64 PipelineBytes = 1024 * 1024;
 
     void Connect();
     void Authenticate();
@@ -103,6 +108,13 @@ public:
     // Bytes received from servers since this client was made.
     qint64 BytesRead() const { return m_bytesRead; }
     void ClearHeaderCache();
+    // The headers read so far, for the header memory file.
+    PopHeaderCache& HeaderCache() { return *m_headerCache; }
+    // After a check that listed the whole mailbox: forgets the headers of this
+    // account's messages that this connection's UIDL listing no longer names.
+    // Does nothing unless UIDL named every message STAT counted. Returns
+    // whether any header went.
+    bool PruneHeaderCache();
 
     // ---- What the message commands need: which message a number names now,
     // and what is left of a message cut short.
@@ -145,6 +157,7 @@ private:
     struct HeaderResult {
         bool Ok = false;
         QList<HeaderField> Fields;
+        qint64 Bytes = 0; // of the reply
     };
 
     bool Begin(Operation operation);
@@ -181,9 +194,13 @@ private:
     void ContinueHeaders();
     void SendHeaderRequest(qint16 number);
     void FillHeaderWindow(qint16 from);
+    qint64 ExpectedHeaderReplyBytes(qint16 number) const;
+    void DropHeadersAheadBefore(qint16 number);
     void OnHeaderReply(qint16 number, const PopReply& reply);
     void CompleteHeaders(const HeaderResult& result);
     std::optional<QString> CacheKey(qint16 number) const;
+    const QList<HeaderField>* CachedHeaders(qint16 number) const;
+    qint32 ListedSize(qint16 number) const;
 
     // Connection and call state.
     QPointer<QSslSocket> m_socket;
@@ -217,8 +234,13 @@ private:
 
     // Header requests of this connection.
     qint16 m_wantedHeaders = 0;
-    QSet<qint16> m_headersInFlight;
+    QHash<qint16, qint64> m_headersInFlight; // number -> bytes it is charged
     QHash<qint16, HeaderResult> m_headersAhead;
+    qint64 m_bytesInFlight = 0;    // sum of m_headersInFlight
+    qint64 m_bytesAhead = 0;       // reply bytes held in m_headersAhead
+    int m_nextAhead = 1;           // the lowest number not yet considered for sending ahead
+    qint64 m_headerReplyBytes = 0; // header replies read on this connection
+    qint64 m_headerReplies = 0;
 
     std::unique_ptr<PopHeaderCache> m_headerCache;
 
