@@ -57,6 +57,7 @@ PopReplyShape HeaderOf(qint64 maxHeaderBytes, qint64 maxMessageBytes) {
 struct PopClient::PendingCommand {
     PopReplyShape Shape;
     std::function<void(const PopReply&)> OnReply;
+    qint16 HeaderNumber = 0; // a header request: the message it names
 };
 
 PopClient::PopClient(QObject* parent)
@@ -151,13 +152,37 @@ void PopClient::FailOperation() {
 }
 
 void PopClient::FailConnection(const QString& error) {
+    if (DeferFault(error))
+        return;
     m_lastError = error;
     KeepPartialMessage();
     CloseSocket();
     FailOperation();
 }
 
+// A fault met in the reply to a header request sent ahead, while no call
+// waits for the server: the replies before it have all been read. The calls
+// they answer are still answered from them, and the fault ends the first call
+// that needs the server, just as it would without the requests sent ahead.
+bool PopClient::DeferFault(const QString& error) {
+    if (m_operation != Operation::None || m_logonState != LoggedOn || m_pending.empty() ||
+        m_pending.front().HeaderNumber == 0)
+        return false;
+    CloseSocket();
+    m_connectionState = ConnectionIdle;
+    m_logonState = LoggedOn;
+    m_deferredFault = error;
+    return true;
+}
+
 bool PopClient::RequireLoggedOn() {
+    if (!m_deferredFault.isEmpty()) {
+        m_lastError = std::exchange(m_deferredFault, QString());
+        m_connectionState = ConnectionClosed;
+        m_logonState = NotConnected;
+        FailOperation();
+        return false;
+    }
     if (m_logonState == LoggedOn && m_socket)
         return true;
     m_lastError = QStringLiteral("Not logged on");
@@ -191,6 +216,7 @@ void PopClient::ResetSession() {
     m_uidlTried = false;
     m_uniqueIds.clear();
     m_listingsDisagree = false;
+    m_deferredFault.clear();
     m_wantedHeaders = 0;
     m_headersInFlight.clear();
     m_headersAhead.clear();
@@ -538,6 +564,8 @@ void PopClient::OnStat(const PopReply& reply) {
 void PopClient::Quit() {
     if (!Begin(Operation::Quit))
         return;
+    if (!m_deferredFault.isEmpty())
+        m_lastError = std::exchange(m_deferredFault, QString());
     if (!m_socket || m_connectionState == ConnectionClosed) {
         CloseSocket();
         Complete();
@@ -558,6 +586,7 @@ void PopClient::EndSession() {
 void PopClient::Cancel() {
     // Drops the connection without QUIT, so no deletion takes effect.
     ++m_generation;
+    m_deferredFault.clear();
     CloseSocket();
     m_operation = Operation::None;
     m_busy = false;
@@ -570,7 +599,13 @@ void PopClient::CompleteSize(qint32 size) {
 }
 
 void PopClient::RequestMessageSize(qint16 number) {
-    if (!Begin(Operation::Size) || !RequireLoggedOn())
+    if (!Begin(Operation::Size))
+        return;
+    if (SpeedUps && m_sizesKnown && !m_deferredFault.isEmpty()) {
+        CompleteSize(m_sizes.value(number, 0));
+        return;
+    }
+    if (!RequireLoggedOn())
         return;
     if (SpeedUps && m_sizesKnown) {
         CompleteSize(m_sizes.value(number, 0));
@@ -676,7 +711,15 @@ bool PopClient::UseTop() const {
 }
 
 void PopClient::RetrieveHeaders(qint16 number) {
-    if (!Begin(Operation::Headers) || !RequireLoggedOn())
+    if (!Begin(Operation::Headers))
+        return;
+    if (!m_deferredFault.isEmpty() && SpeedUps &&
+        (CachedHeaders(number) || m_headersAhead.contains(number))) {
+        m_wantedHeaders = number;
+        ContinueHeaders(); // answered from what was read before the fault
+        return;
+    }
+    if (!RequireLoggedOn())
         return;
     m_wantedHeaders = number;
     if (SpeedUps && !m_uidlTried) {
@@ -741,6 +784,8 @@ void PopClient::SendHeaderRequest(qint16 number) {
     m_headersInFlight.insert(number, charge);
     m_bytesInFlight += charge;
     Send(line, shape, onReply);
+    if (!m_pending.empty())
+        m_pending.back().HeaderNumber = number;
 }
 
 // What the reply to a header request is expected to bring: the mean of the

@@ -164,6 +164,7 @@ private:
     void Complete(std::function<void()> emitEvent = {});
     void FailOperation();
     void FailConnection(const QString& error);
+    bool DeferFault(const QString& error);
     bool RequireLoggedOn();
     void CloseSocket();
     void ResetSession();
@@ -231,6 +232,7 @@ private:
     bool m_uidlTried = false;
     QHash<qint16, QByteArray> m_uniqueIds;
     bool m_listingsDisagree = false;
+    QString m_deferredFault; // a fault met ahead of the calls, not yet reported
 
     // Header requests of this connection.
     qint16 m_wantedHeaders = 0;
