@@ -29,11 +29,11 @@ struct Pass {
 enum Fault { NoFault, OversizedHeader, SilentServer };
 
 // One pass over a mailbox of `count` messages; from message `at` on, `fault`.
-Pass CheckOnce(int count, bool pipelining, qint64 pipelineBytes, Fault fault, int at) {
+Pass CheckOnce(int count, bool pipelining, qint64 pipelineBytes, Fault fault, int at, int delayMs) {
     FakePop3Server server;
     server.Listen();
     server.OfferPipelining = pipelining;
-    server.ReplyDelayMs = 1;
+    server.ReplyDelayMs = delayMs;
     FillMailbox(server, "box", count);
     if (fault == OversizedHeader)
         server.Mailbox[at - 1].Raw.prepend("X-Long: " + QByteArray(5000, 'x') + "\r\n");
@@ -62,20 +62,21 @@ void TestPipelinedCheck::sameNodesWithAndWithoutPipelining_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<qint64>("pipelineBytes");
     QTest::addColumn<int>("fault");
-    QTest::addColumn<int>("at"); // the message the fault strikes
+    QTest::addColumn<int>("at");      // the message the fault strikes
+    QTest::addColumn<int>("delayMs"); // of every reply; long enough to count the requests in flight
     QTest::addColumn<int>("minInFlight");
 
-    QTest::newRow("a few in flight") << 60 << qint64(1500) << int(NoFault) << 0 << 3;
+    QTest::newRow("a few in flight") << 60 << qint64(1500) << int(NoFault) << 0 << 5 << 3;
     QTest::newRow("the whole mailbox in flight")
-        << 60 << qint64(1 << 20) << int(NoFault) << 0 << 33;
-    QTest::newRow("large mailbox") << 2500 << qint64(1 << 20) << int(NoFault) << 0 << 33;
+        << 60 << qint64(1 << 20) << int(NoFault) << 0 << 20 << 33;
+    QTest::newRow("large mailbox") << 2500 << qint64(1 << 20) << int(NoFault) << 0 << 1 << 2;
     // Read ahead, the fault still ends the check at its own message.
     QTest::newRow("a header over the cap")
-        << 60 << qint64(1 << 20) << int(OversizedHeader) << 25 << 2;
+        << 60 << qint64(1 << 20) << int(OversizedHeader) << 25 << 1 << 2;
     QTest::newRow("a header over the cap, a few in flight")
-        << 60 << qint64(1500) << int(OversizedHeader) << 25 << 2;
+        << 60 << qint64(1500) << int(OversizedHeader) << 25 << 1 << 2;
     QTest::newRow("no reply from a message on")
-        << 60 << qint64(1 << 20) << int(SilentServer) << 30 << 2;
+        << 60 << qint64(1 << 20) << int(SilentServer) << 30 << 1 << 2;
 }
 
 void TestPipelinedCheck::sameNodesWithAndWithoutPipelining() {
@@ -83,9 +84,10 @@ void TestPipelinedCheck::sameNodesWithAndWithoutPipelining() {
     QFETCH(qint64, pipelineBytes);
     QFETCH(int, fault);
     QFETCH(int, at);
+    QFETCH(int, delayMs);
     QFETCH(int, minInFlight);
 
-    const Pass serial = CheckOnce(count, false, pipelineBytes, Fault(fault), at);
+    const Pass serial = CheckOnce(count, false, pipelineBytes, Fault(fault), at, delayMs);
     QCOMPARE(serial.MostInFlight, 1);
     QCOMPARE(serial.Texts.size(), count);
     if (fault != NoFault)
@@ -96,7 +98,7 @@ void TestPipelinedCheck::sameNodesWithAndWithoutPipelining() {
     else
         QCOMPARE(serial.Tops, count);
 
-    const Pass pipelined = CheckOnce(count, true, pipelineBytes, Fault(fault), at);
+    const Pass pipelined = CheckOnce(count, true, pipelineBytes, Fault(fault), at, delayMs);
     QVERIFY2(pipelined.MostInFlight >= minInFlight,
              qPrintable(QString::number(pipelined.MostInFlight)));
     QCOMPARE(pipelined.AccountText, serial.AccountText);
