@@ -804,13 +804,9 @@ qint64 PopClient::ExpectedHeaderReplyBytes(qint16 number) const {
 void PopClient::DropHeadersAheadBefore(qint16 number) {
     // Replies to numbers below the one asked for now are not asked for in
     // turn any more; asked for again, they are requested again.
-    for (auto it = m_headersAhead.begin(); it != m_headersAhead.end();) {
-        if (it.key() < number) {
-            m_bytesAhead -= it->Bytes;
-            it = m_headersAhead.erase(it);
-        } else {
-            ++it;
-        }
+    while (!m_headersAhead.isEmpty() && m_headersAhead.firstKey() < number) {
+        m_bytesAhead -= m_headersAhead.first().Bytes;
+        m_headersAhead.erase(m_headersAhead.begin());
     }
 }
 
@@ -833,7 +829,7 @@ void PopClient::FillHeaderWindow(qint16 from) {
         }
         const qint64 charge = 2 + 10 + ExpectedHeaderReplyBytes(number);
         if (m_bytesInFlight + m_bytesAhead + charge > PipelineBytes) {
-            if (dropped || m_bytesAhead == 0)
+            if (dropped || m_headersAhead.isEmpty() || m_headersAhead.firstKey() >= from)
                 break;
             DropHeadersAheadBefore(from);
             dropped = true;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QMetaType>
 #include <QObject>
 #include <QPointer>
@@ -236,10 +237,10 @@ private:
 
     // Header requests of this connection.
     qint16 m_wantedHeaders = 0;
-    QHash<qint16, qint64> m_headersInFlight; // number -> bytes it is charged
-    QHash<qint16, HeaderResult> m_headersAhead;
-    qint64 m_bytesInFlight = 0;    // sum of m_headersInFlight
-    qint64 m_bytesAhead = 0;       // reply bytes held in m_headersAhead
+    QHash<qint16, qint64> m_headersInFlight;   // number -> bytes it is charged
+    QMap<qint16, HeaderResult> m_headersAhead; // by number, so the lowest go first
+    qint64 m_bytesInFlight = 0;                // sum of m_headersInFlight
+    qint64 m_bytesAhead = 0;                   // reply bytes held in m_headersAhead
     int m_nextAhead = 1;           // the lowest number not yet considered for sending ahead
     qint64 m_headerReplyBytes = 0; // header replies read on this connection
     qint64 m_headerReplies = 0;
