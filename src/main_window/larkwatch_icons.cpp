@@ -3,6 +3,7 @@
 #include "tree/account_nodes.h"
 
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -14,18 +15,21 @@ namespace {
 // Every picture is drawn on a 16 x 16 grid and scaled to the sizes asked for.
 using Drawing = std::function<void(QPainter&)>;
 
+QImage picture(const Drawing& draw, int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 16.0, size / 16.0);
+    draw(p);
+    p.end();
+    return image;
+}
+
 QIcon render(const Drawing& draw, std::initializer_list<int> sizes) {
     QIcon icon;
-    for (int size : sizes) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        draw(p);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : sizes)
+        icon.addPixmap(QPixmap::fromImage(picture(draw, size)));
     return icon;
 }
 
@@ -225,6 +229,10 @@ QIcon SmallIconPic(int index) {
 
 QIcon ApplicationIcon() {
     return render(lark, {16, 24, 32, 48, 64, 128});
+}
+
+QImage ApplicationPicture(int size) {
+    return picture(lark, size);
 }
 
 } // namespace LarkwatchIcons

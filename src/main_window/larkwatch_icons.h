@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 // Larkwatch's own pictures, drawn at run time.
@@ -16,5 +17,7 @@ QIcon SmallIconPic(int index);
 
 // The application's icon: a lark perched on a letter.
 QIcon ApplicationIcon();
+// The application's picture at one size (square), for the installed icon theme.
+QImage ApplicationPicture(int size);
 
 } // namespace LarkwatchIcons
