@@ -31,13 +31,11 @@ bool ServerSession::Authenticate() {
 }
 
 bool ServerSession::LoggedOnAndIdle() const {
-    return m_pop.LogonState() == PopClient::LoggedOn &&
-           m_pop.ConnectionState() == PopClient::ConnectionIdle;
+    return ::LoggedOnAndIdle(m_pop);
 }
 
 bool ServerSession::ConnectionGone() const {
-    return m_pop.LogonState() == PopClient::NotConnected &&
-           m_pop.ConnectionState() == PopClient::ConnectionClosed;
+    return ::ConnectionGone(m_pop);
 }
 
 void ServerSession::Close() {

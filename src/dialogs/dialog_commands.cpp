@@ -1,6 +1,7 @@
 #include "dialogs/dialog_commands.h"
 
 #include "dialogs/about_dialog.h"
+#include "dialogs/autostart_entry.h"
 #include "dialogs/filter_dialog.h"
 #include "dialogs/help_contents.h"
 #include "dialogs/log_file_dialog.h"
@@ -46,6 +47,7 @@ void mnuOptions_Click(MainWindow& window) {
     if (!window.isVisible())
         window.show();
     AppState& state = window.State();
+    const bool autostartBefore = state.AppSettings.Autostart;
     {
         OptionsDialog dialog(state, playMessageOf(window), &window);
         dialog.exec();
@@ -53,6 +55,11 @@ void mnuOptions_Click(MainWindow& window) {
     if (state.DialogAccepted) {
         SaveGeneralOptions(state);
         window.Tray().SetInTray(state.AppSettings.RunInTray);
+        // The entry is rewritten at each OK while wanted (the program may have
+        // moved), and removed only when the user turned it off: an entry of
+        // the user's own making is left alone otherwise.
+        if (state.AppSettings.Autostart || autostartBefore)
+            SetAutostart(state.AppSettings.Autostart, QCoreApplication::applicationFilePath());
         state.PollMinutes = state.AppSettings.PoolingTime;
     }
 }

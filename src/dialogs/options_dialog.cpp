@@ -125,6 +125,14 @@ void OptionsDialog::BuildControls() {
     programLayout->addWidget(m_chkTray);
     programLayout->addWidget(m_chkAutoMin);
     programLayout->addWidget(m_chkAutoExit);
+    // Desktop additions, after the program's own boxes.
+    m_chkNotify = NamedCheckBox(program, "chkNotify", "Also announce new mail in the desktop's &notifications");
+    programLayout->addWidget(m_chkNotify);
+    m_chkTrayCount = NamedCheckBox(program, "chkTrayCount",
+                                   "Show the num&ber of new messages on the tray icon");
+    programLayout->addWidget(m_chkTrayCount);
+    m_chkAutostart = NamedCheckBox(program, "chkAutostart", "Start Larkwatch when I &log in");
+    programLayout->addWidget(m_chkAutostart);
     top->addWidget(program);
 
     m_butOK = NamedButton(this, "butOK", "&OK", "Accept the changes and exit");
@@ -140,7 +148,8 @@ void OptionsDialog::BuildControls() {
 
     SetTabOrder({m_txtPooling, m_chkAutoExpand, m_chkShowDialog, m_txtDlgMsg, m_chkPlayWAV[0],
                  m_chkPlayWAV[1], m_txtWavFile, m_butSelWAV, m_butTestWav, m_chkMark, m_butAdv,
-                 m_chkTray, m_chkAutoMin, m_chkAutoExit, m_butOK, m_butCancel});
+                 m_chkTray, m_chkAutoMin, m_chkAutoExit, m_chkNotify, m_chkTrayCount, m_chkAutostart, m_butOK,
+                 m_butCancel});
 
     connect(m_chkShowDialog, &QCheckBox::toggled, this, &OptionsDialog::chkShowDialog_Click);
     connect(m_chkAutoMin, &QCheckBox::clicked, this, &OptionsDialog::chkAutoMin_Click);
@@ -174,6 +183,9 @@ void OptionsDialog::LoadFromSettings() {
     m_chkMark->setChecked(o.AutoMarkRead);
     m_chkAutoExit->setChecked(o.AutoExit);
     m_chkAutoMin->setChecked(o.AutoMin);
+    m_chkNotify->setChecked(o.DesktopNotify);
+    m_chkTrayCount->setChecked(o.TrayCount);
+    m_chkAutostart->setChecked(o.Autostart);
 }
 
 bool OptionsDialog::SinglePlay() const {
@@ -283,6 +295,9 @@ void OptionsDialog::butOK_Click() {
     o.RunInTray = m_chkTray->isChecked();
     o.AutoMarkRead = m_chkMark->isChecked();
     o.AutoExit = m_chkAutoExit->isChecked();
+    o.DesktopNotify = m_chkNotify->isChecked();
+    o.TrayCount = m_chkTrayCount->isChecked();
+    o.Autostart = m_chkAutostart->isChecked();
     m_state.DialogAccepted = true;
     accept();
 }

@@ -65,6 +65,9 @@ private:
     QCheckBox* m_chkTray;
     QCheckBox* m_chkAutoMin;
     QCheckBox* m_chkAutoExit;
+    QCheckBox* m_chkTrayCount;
+    QCheckBox* m_chkAutostart;
+    QCheckBox* m_chkNotify;
     QPushButton* m_butOK;
     QPushButton* m_butCancel;
 };

@@ -72,13 +72,11 @@ template <typename Success> bool MailEngine::Succeeded(Success success) {
 }
 
 bool MailEngine::LoggedOnAndIdle() const {
-    return m_pop.LogonState() == PopClient::LoggedOn &&
-           m_pop.ConnectionState() == PopClient::ConnectionIdle;
+    return ::LoggedOnAndIdle(m_pop);
 }
 
 bool MailEngine::ConnectionGone() const {
-    return m_pop.LogonState() == PopClient::NotConnected &&
-           m_pop.ConnectionState() == PopClient::ConnectionClosed;
+    return ::ConnectionGone(m_pop);
 }
 
 void MailEngine::NoteAccountError(const QString& key, const QString& error) {

@@ -19,6 +19,13 @@ AccountTreeHandlers::AccountTreeHandlers(AppState& state, AccountTreeView& tree,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers, const QPoint& point) {
                 AccntList_MouseDown(button, point);
             });
+    // A node reached with the keyboard is the node the commands act on, as
+    // if clicked: the highlighted node is always the one Delete Account or
+    // Delete Message takes.
+    connect(&m_tree, &AccountTreeView::KeyboardMoved, this, [this](const QString& key) {
+        ActOnNode(key);
+        UpdateMenus();
+    });
     connect(&m_tree, &AccountTreeView::Click, this, &AccountTreeHandlers::AccntList_Click);
     connect(&m_tree, &AccountTreeView::DblClick, this, &AccountTreeHandlers::AccntList_DblClick);
     connect(&m_tree, &AccountTreeView::NodeExpanded, this, &AccountTreeHandlers::AccntList_Expand);
@@ -30,6 +37,19 @@ void AccountTreeHandlers::SelectNode(const QString& key) {
     AccountTreeModel& model = m_tree.Model();
     model.SetSelectedKey(key);
     model.SetDropHighlight(key);
+}
+
+void AccountTreeHandlers::ActOnNode(const QString& key) {
+    const AccountTreeModel& model = m_tree.Model();
+    SelectNode(key);
+    if (IsAccountKey(key)) {
+        m_state.CurrentAccount = FindAccountByKey(m_state, key);
+        m_state.CurrentMessage = 0;
+    } else {
+        m_state.CurrentMessage =
+            model.Image(key) != NodeImage::Deleted ? FindMessageNode(model, key) : qint16(0);
+        m_state.CurrentAccount = FindAccountByKey(m_state, model.ParentKey(key));
+    }
 }
 
 void AccountTreeHandlers::AccntList_MouseDown(Qt::MouseButton button, const QPoint& point) {
@@ -44,16 +64,7 @@ void AccountTreeHandlers::AccntList_MouseDown(Qt::MouseButton button, const QPoi
         return;
     }
 
-    SelectNode(key);
-    if (IsAccountKey(key)) {
-        m_state.CurrentAccount = FindAccountByKey(m_state, key);
-        m_state.CurrentMessage = 0;
-    } else {
-        m_state.CurrentMessage =
-            model.Image(key) != NodeImage::Deleted ? FindMessageNode(model, key) : qint16(0);
-        m_state.CurrentAccount = FindAccountByKey(m_state, model.ParentKey(key));
-    }
-
+    ActOnNode(key);
     if (button != Qt::RightButton)
         return;
     UpdateMenus();

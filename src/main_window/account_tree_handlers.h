@@ -34,6 +34,9 @@ public:
 
 private:
     void SelectNode(const QString& key);
+    // Makes the node the selected and drop-highlighted one and sets
+    // CurrentAccount and CurrentMessage for it, as a click on it does.
+    void ActOnNode(const QString& key);
 
     AppState& m_state;
     AccountTreeView& m_tree;

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <memory>
@@ -120,6 +121,14 @@ void AccountTreeView::OnRowsInserted(const QModelIndex& parent, int first, int l
         if (index.data(AccountTreeModel::ExpandedRole).toBool())
             setExpanded(index, true);
     }
+}
+
+void AccountTreeView::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex before = currentIndex();
+    QTreeView::keyPressEvent(event);
+    const QModelIndex after = currentIndex();
+    if (after.isValid() && after != before)
+        Q_EMIT KeyboardMoved(m_model.KeyForIndex(after));
 }
 
 void AccountTreeView::mousePressEvent(QMouseEvent* event) {

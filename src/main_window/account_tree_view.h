@@ -25,8 +25,12 @@ Q_SIGNALS:
     // The user expanded or collapsed a node (not the program setting the flag).
     void NodeExpanded(const QString& key);
     void NodeCollapsed(const QString& key);
+    // The user moved the current node with the keyboard (arrows, Home, End,
+    // page keys, type-ahead): the keyboard's click on that node.
+    void KeyboardMoved(const QString& key);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -25,7 +25,7 @@ class IconlessTrayArea final : public TrayArea {
 public:
     bool Available() const override;
     void SetInTray(bool) override {}
-    void SetPicture(TrayPicture) override {}
+    void SetPicture(TrayPicture, int) override {}
 };
 
 // No new-mail dialog and no sound.

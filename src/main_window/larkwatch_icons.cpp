@@ -2,10 +2,14 @@
 
 #include "tree/account_nodes.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -14,18 +18,21 @@ namespace {
 // Every picture is drawn on a 16 x 16 grid and scaled to the sizes asked for.
 using Drawing = std::function<void(QPainter&)>;
 
+QImage picture(const Drawing& draw, int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 16.0, size / 16.0);
+    draw(p);
+    p.end();
+    return image;
+}
+
 QIcon render(const Drawing& draw, std::initializer_list<int> sizes) {
     QIcon icon;
-    for (int size : sizes) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        draw(p);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : sizes)
+        icon.addPixmap(QPixmap::fromImage(picture(draw, size)));
     return icon;
 }
 
@@ -153,9 +160,58 @@ void badge(QPainter& p, const QColor& color) {
     p.drawEllipse(QRectF(9.0, 9.0, 6.5, 6.5));
 }
 
+// The new-mail picture at one size with the count in a red badge across its
+// lower right. The text is drawn in pixels of that size, not scaled from the
+// 16 x 16 grid, so that it stays sharp: at 16 px in an 8 px bold face. Text
+// too wide for the picture ("99+" at 16 px) is narrowed to fit.
+QPixmap countPicture(const QString& text, int size) {
+    QImage image = picture(lark, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    font.setPixelSize(std::max(8, int(std::lround(size * 0.5))));
+    p.setFont(font);
+    const QFontMetricsF metrics(font);
+    const qreal textWidth = metrics.horizontalAdvance(text);
+    const qreal height = std::min<qreal>(size, metrics.capHeight() + std::max(3.0, size / 6.0));
+    const qreal width = std::min<qreal>(size, std::max(height, textWidth + size / 8.0));
+    const QRectF badgeRect(size - width, size - height, width, height);
+    p.setPen(QPen(Qt::white, std::max(1.0, size / 16.0)));
+    p.setBrush(QColor(210, 20, 20));
+    p.drawRoundedRect(badgeRect.adjusted(0.5, 0.5, -0.5, -0.5), height / 2.5, height / 2.5);
+    p.setPen(Qt::white);
+    const qreal room = width - size / 16.0;
+    p.translate(badgeRect.center());
+    if (textWidth > room)
+        p.scale(room / textWidth, 1.0);
+    const QPointF baseline(-textWidth / 2.0, metrics.capHeight() / 2.0);
+    p.drawText(baseline, text);
+    p.end();
+    return QPixmap::fromImage(image);
+}
+
 } // namespace
 
 namespace LarkwatchIcons {
+
+QString CountText(int count) {
+    if (count < 1)
+        return QString();
+    return count > 99 ? QStringLiteral("99+") : QString::number(count);
+}
+
+QIcon NewMailPicture(int count) {
+    const QString text = CountText(count);
+    if (text.isEmpty())
+        return SmallIconPic(2);
+    QIcon icon;
+    for (int size : {16, 22, 24, 32})
+        icon.addPixmap(countPicture(text, size));
+    return icon;
+}
 
 QIcon TreeImage(const QString& imageKey) {
     static const QHash<QString, Drawing> drawings = {
@@ -225,6 +281,10 @@ QIcon SmallIconPic(int index) {
 
 QIcon ApplicationIcon() {
     return render(lark, {16, 24, 32, 48, 64, 128});
+}
+
+QImage ApplicationPicture(int size) {
+    return picture(lark, size);
 }
 
 } // namespace LarkwatchIcons

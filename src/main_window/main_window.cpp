@@ -183,7 +183,7 @@ void MainWindow::Form_Resize() {
             });
         m_parts.Memory->MarkAllRead();
     }
-    m_parts.Tray->SetPicture(TrayPicture::NoNewMail);
+    m_parts.Tray->SetPicture(TrayPicture::NoNewMail, 0);
     LayOutTreeArea();
     HideSelection();
 }
@@ -314,6 +314,27 @@ void MainWindow::HideSelection() {
 
 void MainWindow::SetUpdateNowEnabled(bool enabled) {
     m_menus->Action(QStringLiteral("mnuUpdateNow"))->setEnabled(enabled);
+    // Update Now comes back at the end of every pass: the moment to tell the
+    // desktop of mail first seen in it.
+    if (enabled)
+        AnnounceToDesktop();
+}
+
+void MainWindow::AnnounceToDesktop() {
+    if (!m_parts.Desktop || !m_state.AppSettings.DesktopNotify || m_state.ExitPending ||
+        m_engine->FirstSeenCount < 1 || m_state.NewMailCount < 1)
+        return;
+    // The new messages in the order of the tree, as many as the notice lists.
+    QList<NoticeMessage> messages;
+    for (int position = 1; position <= m_state.AccountCount(); ++position) {
+        for (const QString& key : m_model->ChildKeys(m_state.Account(position).NodeKey)) {
+            if (m_model->Image(key) != NodeImage::NewMail)
+                continue;
+            const MessageReport report = m_engine->Reports.value(key);
+            messages.append({report.From, report.Subject});
+        }
+    }
+    m_parts.Desktop->Announce(m_state.NewMailCount, messages);
 }
 
 void MainWindow::SetTimeLeftText(const QString& text) {
@@ -339,7 +360,9 @@ void MainWindow::ShowInRecordedState() {
 }
 
 void MainWindow::SetTrayPicture(TrayPicture picture) {
-    m_parts.Tray->SetPicture(picture);
+    // The count of the pass just made, where the user wants it on the icon.
+    const int newMessages = m_state.AppSettings.TrayCount ? m_state.NewMailCount : 0;
+    m_parts.Tray->SetPicture(picture, newMessages);
 }
 
 void MainWindow::BringBackWindow() {

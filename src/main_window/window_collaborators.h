@@ -32,7 +32,9 @@ public:
     virtual bool Available() const = 0;
     // Puts the icon in the notification area, or takes it away.
     virtual void SetInTray(bool inTray) = 0;
-    virtual void SetPicture(TrayPicture picture) = 0;
+    // One of the four pictures; the new-mail picture carries newMessages
+    // when it is 1 or more.
+    virtual void SetPicture(TrayPicture picture, int newMessages) = 0;
 };
 
 // The modeless new-mail dialog.
@@ -54,9 +56,25 @@ public:
 };
 
 // What the window is given; a null member means "use the window's default".
+// One new message as a desktop notification lists it.
+struct NoticeMessage {
+    QString From;
+    QString Subject;
+};
+
+// The desktop's own notification of new mail, besides the new-mail dialog.
+class DesktopNotice {
+public:
+    virtual ~DesktopNotice() = default;
+    // Tells the desktop of count new messages, the first few of them listed;
+    // true when the notification went out.
+    virtual bool Announce(int count, const QList<NoticeMessage>& messages) = 0;
+};
+
 struct WindowCollaborators {
     MailMemory* Memory = nullptr;
     TrayArea* Tray = nullptr;
     NewMailNotice* NewMail = nullptr;
     SoundOutput* Sounds = nullptr;
+    DesktopNotice* Desktop = nullptr;
 };

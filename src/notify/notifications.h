@@ -6,13 +6,14 @@
 #include <memory>
 
 class AppState;
+class DesktopNotifier;
 class MainWindow;
 class NewMailDialogNotice;
 class SoundPlayer;
 class SysTray;
 
-// The program's notifications: the new-mail dialog, the sounds and the tray
-// icon, made before the main window and handed to it:
+// The program's notifications: the new-mail dialog, the sounds, the tray
+// icon and the desktop's notification, made before the main window and handed to it:
 //
 //     Notifications notifications(state);
 //     MainWindow window(state, notifications.Collaborators());
@@ -33,10 +34,12 @@ public:
     SysTray& Tray() const { return *m_tray; }
     SoundPlayer& Sounds() const { return *m_sounds; }
     NewMailDialogNotice& NewMail() const { return *m_newMail; }
+    DesktopNotifier& Desktop() const { return *m_desktop; }
 
 private:
     std::unique_ptr<SoundDevice> m_device;
     std::unique_ptr<SoundPlayer> m_sounds;
     std::unique_ptr<SysTray> m_tray;
     std::unique_ptr<NewMailDialogNotice> m_newMail;
+    std::unique_ptr<DesktopNotifier> m_desktop;
 };

@@ -112,6 +112,9 @@ void SysTray::SetTrayTip(const QString& Tip) {
     m_trayIcon->setToolTip(plainToolTip(m_tip));
 }
 
-void SysTray::SetPicture(TrayPicture picture) {
-    SetTrayIcon(LarkwatchIcons::SmallIconPic(int(picture)));
+void SysTray::SetPicture(TrayPicture picture, int newMessages) {
+    if (picture == TrayPicture::NewMail && newMessages >= 1)
+        SetTrayIcon(LarkwatchIcons::NewMailPicture(newMessages));
+    else
+        SetTrayIcon(LarkwatchIcons::SmallIconPic(int(picture)));
 }

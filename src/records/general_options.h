@@ -24,6 +24,9 @@ struct GeneralOptions {
     QString LogFilesPath;
     bool LogDisabled = ConfigKeys::LogDisabled.Default;
     bool LogAllInOne = ConfigKeys::LogAllInOne.Default;
+    bool TrayCount = ConfigKeys::TrayCount.Default;
+    bool Autostart = ConfigKeys::Autostart.Default;
+    bool DesktopNotify = ConfigKeys::DesktopNotify.Default;
 };
 
 // The log folder used while none is stored: "Logs/" in the data folder.

@@ -30,6 +30,9 @@ void LoadGeneralOptions(AppState& state) {
     o.LogFilesPath = config.ReadOr(K::LogFilesPath, DefaultLogFilesPath(state.Paths.DataFolder));
     o.LogDisabled = config.Read(K::LogDisabled);
     o.LogAllInOne = config.Read(K::LogAllInOne);
+    o.TrayCount = config.Read(K::TrayCount);
+    o.Autostart = config.Read(K::Autostart);
+    o.DesktopNotify = config.Read(K::DesktopNotify);
 }
 
 qint32 PollSeconds(qint32 minutes) {
@@ -54,6 +57,9 @@ void SaveGeneralOptions(AppState& state) {
         config.Write(K::RunInTray, o.RunInTray);
         config.Write(K::AutoMarkRead, o.AutoMarkRead);
         config.Write(K::AutoExit, o.AutoExit);
+        config.Write(K::TrayCount, o.TrayCount);
+        config.Write(K::Autostart, o.Autostart);
+        config.Write(K::DesktopNotify, o.DesktopNotify);
     }
     // A fresh full interval, whether or not the interval changed.
     state.PollMinutes = o.PoolingTime;

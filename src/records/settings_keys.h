@@ -69,6 +69,13 @@ inline constexpr BooleanKey AutoMin{"AutoMin", false};
 inline constexpr TextKey LogFilesPath{"LogFilesPath", "Logs/"};
 inline constexpr BooleanKey LogDisabled{"LogDisabled", true};
 inline constexpr BooleanKey LogAllInOne{"LogAllInOne", true};
+// The count of new messages drawn on the tray icon's new-mail picture.
+inline constexpr BooleanKey TrayCount{"TrayCount", true};
+// Larkwatch is started when the user logs in (an entry in the desktop's
+// autostart folder).
+inline constexpr BooleanKey Autostart{"Autostart", false};
+// New mail is also announced by a notification of the desktop.
+inline constexpr BooleanKey DesktopNotify{"DesktopNotify", true};
 
 // The main window's placement: its normal rectangle in twips (1/1440 inch)
 // and its state, 0 normal or 2 maximised (absent: the window keeps its own).

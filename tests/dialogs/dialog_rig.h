@@ -15,7 +15,7 @@ class RecordingTray final : public TrayArea {
 public:
     bool Available() const override { return false; }
     void SetInTray(bool inTray) override { InTray.append(inTray); }
-    void SetPicture(TrayPicture) override {}
+    void SetPicture(TrayPicture, int) override {}
 
     QList<bool> InTray;
 };

@@ -36,7 +36,8 @@ void TestDialogLayout::tabOrderAndCaptions_data() {
     }) << QStringList{"txtPooling",  "chkAutoExpand", "chkShowDialog", "txtDlgMsg",
                       "chkPlayWAV0", "chkPlayWAV1",   "txtWavFile",    "butSelWAV",
                       "butTestWav",  "chkMark",       "butAdv",        "chkTray",
-                      "chkAutoMin",  "chkAutoExit",   "butOK",         "butCancel"};
+                      "chkAutoMin",  "chkAutoExit",   "chkNotify",     "chkTrayCount",  "chkAutostart",
+                      "butOK",       "butCancel"};
     QTest::newRow("Message Filtering")
         << MakeDialog([](AppState& s) { return std::make_unique<FilterDialog>(s); })
         << QStringList{"LstFilter", "ButAdd", "ButModify", "ButDelete", "ButOK", "chkTO", "txtTO"};

@@ -1,3 +1,4 @@
+#include "dialogs/autostart_entry.h"
 #include "dialogs/options_dialog.h"
 #include "support/dialog_answerers.h"
 #include "support/fail_on_warning.h"
@@ -28,6 +29,9 @@ private Q_SLOTS:
     void okWithoutChangesStoresElevenKeysAndRestartsCountdown();
     void changedIntervalShowsInTheCountdownAtOnce();
     void cancelStoresNothingAndResumesTheCountdown();
+    void desktopBoxesAreStoredOnOk_data();
+    void desktopBoxesAreStoredOnOk();
+    void autostartBoxWritesAndRemovesTheEntry();
 };
 
 namespace {
@@ -50,6 +54,16 @@ QString stored(const AppState& state, const char* key) {
     return raw.value(QStringLiteral("Config/") + QLatin1String(key), QStringLiteral("<absent>"))
         .toString();
 }
+
+// XDG_CONFIG_HOME pointed at a fresh folder for the lifetime of the object.
+struct TemporaryConfigHome {
+    TemporaryConfigHome() : saved(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    }
+    ~TemporaryConfigHome() { qputenv("XDG_CONFIG_HOME", saved); }
+    QTemporaryDir folder;
+    QByteArray saved;
+};
 
 // Answers the Options dialog that the menu opens with `answer`.
 [[nodiscard]] std::unique_ptr<AnswerNextModal> answerOptions(std::function<void(QWidget*)> answer) {
@@ -350,6 +364,88 @@ void TestOptionsDialog::cancelStoresNothingAndResumesTheCountdown() {
     QCOMPARE(stored(rig.state, "PoolingTime"), QString("<absent>"));
     QVERIFY(rig.window->PoolingEvent().isActive());
     QVERIFY(rig.tray.InTray.isEmpty());
+}
+
+void TestOptionsDialog::desktopBoxesAreStoredOnOk_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("byDefault");
+    QTest::newRow("desktop notification") << "chkNotify" << "DesktopNotify" << true;
+    QTest::newRow("count on the tray icon") << "chkTrayCount" << "TrayCount" << true;
+    QTest::newRow("start at log-in") << "chkAutostart" << "Autostart" << false;
+}
+
+// Each box opens with its key's default, is taken on OK and stored with the
+// other options, opens with the stored value next time, and Cancel keeps it.
+void TestOptionsDialog::desktopBoxesAreStoredOnOk() {
+    QFETCH(QString, name);
+    QFETCH(QString, key);
+    QFETCH(bool, byDefault);
+    TemporaryConfigHome config; // where an autostart entry goes
+    const QByteArray boxName = name.toLatin1();
+    WindowRig rig;
+    bool shown = false;
+    auto flip = [&](const char* closeWith) {
+        auto answer = answerOptions([&](QWidget* dialog) {
+            shown = box(dialog, boxName)->isChecked();
+            box(dialog, boxName)->click();
+            button(dialog, closeWith)->click();
+        });
+        rig.Action("mnuOptions")->trigger();
+        QVERIFY(answer->Answered());
+    };
+    const QString flipped = byDefault ? "False" : "True";
+    flip("butOK");
+    QCOMPARE(shown, byDefault);
+    QCOMPARE(stored(rig.state, key.toLatin1()), flipped);
+    flip("butCancel");
+    QCOMPARE(shown, !byDefault);
+    QCOMPARE(stored(rig.state, key.toLatin1()), flipped);
+    const GeneralOptions& o = rig.state.AppSettings;
+    const bool inMemory = key == "TrayCount"   ? o.TrayCount
+                          : key == "Autostart" ? o.Autostart
+                                               : o.DesktopNotify;
+    QCOMPARE(inMemory, !byDefault);
+}
+
+// Ticked, OK writes the entry for this program; OK again keeps it; unticked,
+// OK removes it. With the box off all along, an entry of the user's own is
+// left alone.
+void TestOptionsDialog::autostartBoxWritesAndRemovesTheEntry() {
+    TemporaryConfigHome config;
+    const QString entry = config.folder.path() + "/autostart/larkwatch.desktop";
+    QCOMPARE(AutostartEntryFile(), entry);
+    WindowRig rig;
+    auto options = [&](std::function<void(QWidget*)> change) {
+        auto answer = answerOptions([&](QWidget* dialog) {
+            change(dialog);
+            button(dialog, "butOK")->click();
+        });
+        rig.Action("mnuOptions")->trigger();
+        QVERIFY(answer->Answered());
+    };
+    auto entryText = [&] {
+        QFile f(entry);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString("<none>");
+    };
+
+    options([](QWidget*) {});
+    QCOMPARE(entryText(), QString("<none>"));
+    options([](QWidget* dialog) { box(dialog, "chkAutostart")->setChecked(true); });
+    QCOMPARE(entryText(), AutostartEntryText(QCoreApplication::applicationFilePath()));
+    options([](QWidget*) {});
+    QCOMPARE(entryText(), AutostartEntryText(QCoreApplication::applicationFilePath()));
+    options([](QWidget* dialog) { box(dialog, "chkAutostart")->setChecked(false); });
+    QCOMPARE(entryText(), QString("<none>"));
+    QCOMPARE(stored(rig.state, "Autostart"), QString("False"));
+
+    QVERIFY(QDir().mkpath(config.folder.path() + "/autostart"));
+    QFile own(entry);
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write("[Desktop Entry]\nType=Application\nName=Mine\nExec=larkwatch\n");
+    own.close();
+    options([](QWidget*) {});
+    QCOMPARE(entryText(), QString("[Desktop Entry]\nType=Application\nName=Mine\nExec=larkwatch\n"));
 }
 
 QTEST_MAIN(TestOptionsDialog)

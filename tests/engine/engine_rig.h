@@ -4,8 +4,8 @@
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "records/app_state.h"
+#include "support/checked_tree_model.h"
 #include "support/fake_pop3_server.h"
-#include "tree/account_tree_model.h"
 #include "support/recording_monitor_host.h"
 
 #include <QTimer>
@@ -26,7 +26,7 @@ public:
 };
 
 // The engine and scheduler of one program run over a given state, as the
-// window wires them, with no window.
+// window wires them, with no window; the tree runs under the model checker.
 struct EngineRig {
     explicit EngineRig(AppState& s) : state(s) {
         pop.ConnectTimeoutMs = 5000;
@@ -34,7 +34,7 @@ struct EngineRig {
     }
 
     AppState& state;
-    AccountTreeModel tree;
+    CheckedTreeModel tree;
     PopClient pop;
     OrderRecordingHost host;
     MailEngine engine{state, tree, pop, host};
@@ -54,6 +54,12 @@ struct EngineRig {
         for (const QString& key : tree.ChildKeys(accountKey))
             texts.append(tree.Text(key));
         return texts;
+    }
+    QStringList Images(const QString& accountKey) const {
+        QStringList images;
+        for (const QString& key : tree.ChildKeys(accountKey))
+            images.append(tree.Image(key));
+        return images;
     }
     QList<MessageOutcome> Outcomes(const QString& accountKey) const {
         QList<MessageOutcome> outcomes;

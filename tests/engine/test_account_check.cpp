@@ -1,4 +1,5 @@
 #include "engine/history_file.h"
+#include "engine_rig.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -74,75 +75,8 @@ void AddLunch(FakePop3Server& server, qsizetype size = 1500) {
 const QString HelloLine = QStringLiteral("Subject : Hello --- From : Ann <ann@example.org>");
 const QString LunchLine = QStringLiteral("Subject : Lunch --- From : Bob <bob@example.org>");
 
-// A window stand-in that also keeps the order of the menu and pointer calls.
-class PassRecordingHost : public RecordingMonitorHost {
-public:
-    void SetTopMenusEnabled(bool enabled) override {
-        RecordingMonitorHost::SetTopMenusEnabled(enabled);
-        MenuStates.append(enabled);
-    }
-    void SetBusyCursor(bool busy) override {
-        RecordingMonitorHost::SetBusyCursor(busy);
-        BusyStates.append(busy);
-    }
-    QList<bool> MenuStates;
-    QList<bool> BusyStates;
-};
-
 // The engine and scheduler of one program run over a given state.
-struct Monitor {
-    explicit Monitor(AppState& s) : state(s) {
-        // Generous for the cases that answer; the time-out cases shorten them.
-        pop.ConnectTimeoutMs = 5000;
-        pop.CommandTimeoutMs = 5000;
-    }
-
-    AppState& state;
-    CheckedTreeModel tree;
-    PopClient pop;
-    PassRecordingHost host;
-    MailEngine engine{state, tree, pop, host};
-    QTimer poolingEvent;
-    Scheduler scheduler{state, tree, engine, host, poolingEvent};
-
-    // One timer pass; the countdown it restarts is stopped again so that no
-    // tick runs while a later step of the test yields.
-    void RunPass() {
-        host.MenuStates.clear();
-        host.BusyStates.clear();
-        scheduler.RunPass();
-        poolingEvent.stop();
-    }
-    QStringList Texts(const QString& accountKey) const {
-        QStringList texts;
-        for (const QString& key : tree.ChildKeys(accountKey))
-            texts.append(tree.Text(key));
-        return texts;
-    }
-    QStringList Images(const QString& accountKey) const {
-        QStringList images;
-        for (const QString& key : tree.ChildKeys(accountKey))
-            images.append(tree.Image(key));
-        return images;
-    }
-    QList<MessageOutcome> Outcomes(const QString& accountKey) const {
-        QList<MessageOutcome> outcomes;
-        for (const QString& key : tree.ChildKeys(accountKey))
-            outcomes.append(engine.Reports.value(key).Outcome);
-        return outcomes;
-    }
-};
-
-MailAccount MakeAccount(const QString& title, const QString& nodeKey, quint16 port) {
-    MailAccount account;
-    account.Title = title;
-    account.Host = QStringLiteral("127.0.0.1");
-    account.Port = port;
-    account.User = QStringLiteral("ann");
-    account.Password = QStringLiteral("secret");
-    account.NodeKey = nodeKey;
-    return account;
-}
+using Monitor = EngineRig;
 
 struct Rig {
     TempState t;
@@ -154,7 +88,7 @@ struct Rig {
     // The account "Home" with node key "P1" on the fake server.
     MailAccount& AddHome() {
         state.Accounts.append(
-            MakeAccount(QStringLiteral("Home"), QStringLiteral("P1"), server.Port()));
+            FakeServerAccount(QStringLiteral("Home"), QStringLiteral("P1"), server.Port()));
         return state.Accounts.last();
     }
 };
@@ -297,14 +231,14 @@ void TestAccountCheck::passOverSeveralAccounts() {
     AddHello(rig.server);
     AddLunch(rig.server);
 
-    rig.state.Accounts.append(MakeAccount("Home", "P1", stalled.Port()));
-    MailAccount old = MakeAccount("Old", "P2", rig.server.Port());
+    rig.state.Accounts.append(FakeServerAccount("Home", "P1", stalled.Port()));
+    MailAccount old = FakeServerAccount("Old", "P2", rig.server.Port());
     old.Disabled = true;
     rig.state.Accounts.append(old);
-    MailAccount work = MakeAccount("Work", "P3", rig.server.Port());
+    MailAccount work = FakeServerAccount("Work", "P3", rig.server.Port());
     work.Password = "wrong";
     rig.state.Accounts.append(work);
-    rig.state.Accounts.append(MakeAccount("Shop", "P4", rig.server.Port()));
+    rig.state.Accounts.append(FakeServerAccount("Shop", "P4", rig.server.Port()));
 
     rig.m.RunPass();
 
@@ -596,7 +530,7 @@ void TestAccountCheck::mailLog() {
     FakePop3Server work;
     QVERIFY(work.Listen());
     rig.AddHome();
-    rig.state.Accounts.append(MakeAccount("Work", "P2", work.Port()));
+    rig.state.Accounts.append(FakeServerAccount("Work", "P2", work.Port()));
     AddHello(rig.server);
     AddLunch(rig.server);
     work.AddMessage(MakeMail("Budget", "Eve <eve@example.org>", "budget@example.org", 800),
@@ -708,8 +642,8 @@ void TestAccountCheck::updateNowAcknowledgesAroundItsCheck() {
 void TestAccountCheck::autoExitStopsPassAfterFailedConnect() {
     Rig rig;
     QVERIFY(rig.listening);
-    rig.state.Accounts.append(MakeAccount("Home", "P1", FakePop3Server::ClosedPort()));
-    rig.state.Accounts.append(MakeAccount("Work", "P2", rig.server.Port()));
+    rig.state.Accounts.append(FakeServerAccount("Home", "P1", FakePop3Server::ClosedPort()));
+    rig.state.Accounts.append(FakeServerAccount("Work", "P2", rig.server.Port()));
     AddHello(rig.server);
     rig.state.AppSettings.AutoExit = true;
     rig.state.AppSettings.AutoDialog = true;

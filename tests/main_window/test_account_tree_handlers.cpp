@@ -23,6 +23,7 @@ private Q_SLOTS:
     void doubleClick();
     void hideSelectionInertWhileDialogOpen();
     void userExpandSelectsAccountButProgramExpandDoesNot();
+    void keyboardMoveActsLikeClick();
 
 private:
     QPoint CentreOf(const QString& key) const;
@@ -219,4 +220,36 @@ void TestAccountTreeHandlers::userExpandSelectsAccountButProgramExpandDoesNot() 
 }
 
 QTEST_MAIN(TestAccountTreeHandlers)
+// A node reached with the keyboard is the one the commands act on: after a
+// click on Work's message and a move to Home, Delete Account deletes Home,
+// the highlighted account, not Work.
+void TestAccountTreeHandlers::keyboardMoveActsLikeClick() {
+    AppState& s = *m_temp->State;
+    AccountTreeModel& m = m_window->Model();
+    AccountTreeView& tree = m_window->Tree();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, CentreOf("C1"));
+    QCOMPARE(m.DropHighlight(), QString("C1"));
+
+    const struct {
+        Qt::Key key;
+        const char* node;
+        qint16 account;
+        bool message;
+    } moves[] = {{Qt::Key_End, "C3", 2, true}, {Qt::Key_Up, "P20", 2, false}};
+    for (const auto& move : moves) {
+        QTest::keyClick(&tree, move.key);
+        QCOMPARE(m.DropHighlight(), QString(move.node));
+        QCOMPARE(m.SelectedKey(), QString(move.node));
+        QCOMPARE(s.CurrentAccount, move.account);
+        QCOMPARE(s.CurrentMessage > 0, move.message);
+        QCOMPARE(m_window->Menus().Action("mnuViewMessage")->isEnabled(), move.message);
+    }
+
+    m_window->Menus().Action("mnuDeleteAccount")->trigger();
+    QCOMPARE(s.Accounts.size(), 1);
+    QCOMPARE(s.Accounts.first().Title, QString("Work"));
+    QVERIFY(m.IndexForKey("P10").isValid());
+    QVERIFY(!m.IndexForKey("P20").isValid());
+}
+
 #include "test_account_tree_handlers.moc"

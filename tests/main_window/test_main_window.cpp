@@ -42,8 +42,9 @@ public:
     void MarkAllRead() override { m_events << "MarkAllRead"; }
     bool Available() const override { return m_trayAvailable; }
     void SetInTray(bool on) override { m_events << QString("SetInTray %1").arg(on); }
-    void SetPicture(TrayPicture picture) override {
-        m_events << QString("TrayPicture %1").arg(int(picture));
+    void SetPicture(TrayPicture picture, int newMessages) override {
+        m_events << QString("TrayPicture %1").arg(int(picture)) +
+                        (newMessages ? QString(" count %1").arg(newMessages) : QString());
     }
     void Show(bool) override {}
     void Close() override { m_events << "CloseNewMailDialog"; }
@@ -79,6 +80,8 @@ private Q_SLOTS:
     void autoMinStart_data();
     void autoMinStart();
     void busyCursorStaysBalanced();
+    void trayPictureCarriesCount_data();
+    void trayPictureCarriesCount();
 
 private:
     void Write(const QString& key, const QString& value, const QString& section = "Config");
@@ -432,6 +435,31 @@ void TestMainWindow::restoreRecordsStateAndClosesNewMailDialog() {
 
     w.showNormal();
     QCOMPARE(w.Tag(), QString("0"));
+}
+
+void TestMainWindow::trayPictureCarriesCount_data() {
+    QTest::addColumn<QString>("trayCount");
+    QTest::addColumn<int>("newMailCount");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("count on, 12 new") << "True" << 12 << QStringList({"TrayPicture 2 count 12"});
+    QTest::newRow("count on, none new") << "True" << 0 << QStringList({"TrayPicture 2"});
+    QTest::newRow("count off") << "False" << 12 << QStringList({"TrayPicture 2"});
+    QTest::newRow("key absent: on") << "" << 150 << QStringList({"TrayPicture 2 count 150"});
+}
+
+// The window hands the tray the count of the pass with the new-mail picture,
+// unless the user switched the count off.
+void TestMainWindow::trayPictureCarriesCount() {
+    QFETCH(QString, trayCount);
+    QFETCH(int, newMailCount);
+    QFETCH(QStringList, events);
+    if (!trayCount.isEmpty())
+        Write("TrayCount", trayCount);
+    MainWindow& w = Load();
+    m_events.clear();
+    m_temp->State->NewMailCount = qint16(newMailCount);
+    w.SetTrayPicture(TrayPicture::NewMail);
+    QCOMPARE(m_events, events);
 }
 
 void TestMainWindow::autoMinStart_data() {

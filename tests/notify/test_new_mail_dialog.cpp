@@ -43,7 +43,7 @@ class ShownTray final : public TrayArea {
 public:
     bool Available() const override { return true; }
     void SetInTray(bool) override {}
-    void SetPicture(TrayPicture) override {}
+    void SetPicture(TrayPicture, int) override {}
 };
 
 static ShownTray shownTray;

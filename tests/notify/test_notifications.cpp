@@ -24,11 +24,25 @@ private Q_SLOTS:
     void passAnnouncesNewMail_data();
     void passAnnouncesNewMail();
     void passWithoutNewMailIsQuiet();
+    void desktopIsToldOfMailFirstSeen_data();
+    void desktopIsToldOfMailFirstSeen();
 };
 
 void TestNotifications::init() {
     FailOnUnexpectedWarnings();
 }
+
+// The desktop's notification, recorded: one line per announcement.
+struct RecordingDesktop final : DesktopNotice {
+    bool Announce(int count, const QList<NoticeMessage>& messages) override {
+        QStringList listed;
+        for (const NoticeMessage& m : messages)
+            listed << m.From + " / " + m.Subject;
+        Log << QString("%1: %2").arg(count).arg(listed.join("; "));
+        return true;
+    }
+    QStringList Log;
+};
 
 struct PassRig {
     explicit PassRig(GeneralOptions options) {
@@ -57,12 +71,14 @@ struct PassRig {
         auto device = std::make_unique<RecordingSoundDevice>();
         sounds = device.get();
         notifications = std::make_unique<Notifications>(state, std::move(device));
-        window = std::make_unique<MainWindow>(state, notifications->Collaborators());
+        WindowCollaborators parts = notifications->Collaborators();
+        parts.Desktop = &desktop;
+        window = std::make_unique<MainWindow>(state, parts);
         notifications->Attach(*window);
         window->Form_Load();
     }
-    void Mail(const QByteArray& from, const QByteArray& id) {
-        server.AddMessage("Subject: Hello\r\nFrom: " + from + "\r\nMessage-ID: <" + id +
+    void Mail(const QByteArray& from, const QByteArray& id, const QByteArray& subject = "Hello") {
+        server.AddMessage("Subject: " + subject + "\r\nFrom: " + from + "\r\nMessage-ID: <" + id +
                           "@x>\r\n\r\nHi\r\n");
     }
     NewMailDialog* Dialog() const { return notifications->NewMail().Dialog(); }
@@ -71,6 +87,7 @@ struct PassRig {
     TempState t;
     AppState& state = *t.State;
     FakePop3Server server;
+    RecordingDesktop desktop;
     RecordingSoundDevice* sounds = nullptr;
     std::unique_ptr<Notifications> notifications;
     std::unique_ptr<MainWindow> window;
@@ -131,7 +148,7 @@ void TestNotifications::passAnnouncesNewMail() {
     QVERIFY(rig.Dialog());
     QCOMPARE(rig.Dialog()->Sentence(), QString("Larks: 3 letters for you"));
     QVERIFY(rig.Dialog()->isVisible());
-    QCOMPARE(rig.TrayImage(), picture(2));
+    QCOMPARE(rig.TrayImage(), LarkwatchIcons::NewMailPicture(3).pixmap(16).toImage());
     QVERIFY(rig.window->PoolingEvent().isActive());
 }
 
@@ -163,6 +180,40 @@ void TestNotifications::passWithoutNewMailIsQuiet() {
     rig.state.AppSettings.AutoDialog = false;
     rig.window->Passes().RunPass();
     QCOMPARE(rig.TrayImage(), picture(0));
+}
+
+void TestNotifications::desktopIsToldOfMailFirstSeen_data() {
+    QTest::addColumn<bool>("desktopNotify");
+    QTest::addColumn<bool>("trayCount");
+    QTest::newRow("on") << true << true;
+    QTest::newRow("off, and no count on the icon") << false << false;
+}
+
+// A pass that finds mail not seen before tells the desktop (the count, then
+// the messages in the tree's order); a pass that finds only known mail does
+// not; mail arriving later is announced with the new count. The tray picture
+// carries the same count unless that is off.
+void TestNotifications::desktopIsToldOfMailFirstSeen() {
+    QFETCH(bool, desktopNotify);
+    QFETCH(bool, trayCount);
+    GeneralOptions options;
+    options.RunInTray = true;
+    options.DesktopNotify = desktopNotify;
+    options.TrayCount = trayCount;
+    PassRig rig(options);
+    rig.Mail("Ann <ann@example.org>", "1", "Lunch & <cake>");
+    rig.Mail("Bob <bob@example.org>", "2", "Re: plans");
+    rig.window->Passes().RunPass();
+    rig.window->Passes().RunPass(); // nothing new
+    rig.Mail("Cy <cy@example.org>", "3", "Hi");
+    rig.window->Passes().RunPass();
+    const QStringList told = {
+        "2: Ann <ann@example.org> / Lunch & <cake>; Bob <bob@example.org> / Re: plans",
+        "3: Ann <ann@example.org> / Lunch & <cake>; Bob <bob@example.org> / Re: plans; "
+        "Cy <cy@example.org> / Hi"};
+    QCOMPARE(rig.desktop.Log, desktopNotify ? told : QStringList());
+    QCOMPARE(rig.TrayImage(), trayCount ? LarkwatchIcons::NewMailPicture(3).pixmap(16).toImage()
+                                        : picture(2));
 }
 
 QTEST_MAIN(TestNotifications)

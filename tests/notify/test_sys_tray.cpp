@@ -22,6 +22,10 @@ private Q_SLOTS:
     void inTrayRulesWithoutANotificationArea();
     void tipIsCutTo63CharactersAndShownAsText();
     void onlyIconsAreTaken();
+    void countText_data();
+    void countText();
+    void newMailPictureCarriesTheCount_data();
+    void newMailPictureCarriesTheCount();
     void clicksBecomeMouseEvents_data();
     void clicksBecomeMouseEvents();
     void minimisingNeverLosesTheWindowWithoutAnArea_data();
@@ -120,6 +124,62 @@ void TestSysTray::onlyIconsAreTaken() {
     QCOMPARE(imageOf(tray.TrayIcon()), imageOf(LarkwatchIcons::SmallIconPic(2)));
     tray.SetPicture(TrayPicture::Checking);
     QCOMPARE(imageOf(tray.TrayIcon()), imageOf(LarkwatchIcons::SmallIconPic(1)));
+}
+
+void TestSysTray::countText_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << 0 << "";
+    QTest::newRow("below none") << -3 << "";
+    QTest::newRow("one") << 1 << "1";
+    QTest::newRow("two digits") << 12 << "12";
+    QTest::newRow("the last number") << 99 << "99";
+    QTest::newRow("one more") << 100 << "99+";
+    QTest::newRow("many") << 150 << "99+";
+    QTest::newRow("the largest count") << 32767 << "99+";
+}
+
+void TestSysTray::countText() {
+    QFETCH(int, count);
+    QFETCH(QString, text);
+    QCOMPARE(LarkwatchIcons::CountText(count), text);
+}
+
+void TestSysTray::newMailPictureCarriesTheCount_data() {
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32})
+        QTest::addRow("%d px", size) << size;
+}
+
+// At each size the tray asks for, the pictures for 1, 12 and 150 differ from
+// the plain new-mail picture and from each other; counts of the same text draw
+// the same picture; and the tray shows the count only with the new-mail picture.
+void TestSysTray::newMailPictureCarriesTheCount() {
+    QFETCH(int, size);
+    auto drawn = [size](const QIcon& icon) {
+        const QPixmap pixmap = icon.pixmap(size, size);
+        return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage plain = drawn(LarkwatchIcons::SmallIconPic(2));
+    const QImage one = drawn(LarkwatchIcons::NewMailPicture(1));
+    const QImage twelve = drawn(LarkwatchIcons::NewMailPicture(12));
+    const QImage many = drawn(LarkwatchIcons::NewMailPicture(150));
+    for (const QImage* image : {&one, &twelve, &many})
+        QCOMPARE(image->size(), QSize(size, size));
+    const QList<const QImage*> all{&plain, &one, &twelve, &many};
+    for (qsizetype i = 0; i < all.size(); ++i)
+        for (qsizetype j = i + 1; j < all.size(); ++j)
+            QVERIFY2(*all[i] != *all[j], qPrintable(QString("pictures %1 and %2").arg(i).arg(j)));
+    QCOMPARE(drawn(LarkwatchIcons::NewMailPicture(100)), many);
+    QCOMPARE(drawn(LarkwatchIcons::NewMailPicture(0)), plain);
+
+    SysTray& tray = Tray();
+    tray.SetPicture(TrayPicture::NewMail, 12);
+    QCOMPARE(drawn(Icon().icon()), twelve);
+    tray.SetPicture(TrayPicture::NewMail, 0);
+    QCOMPARE(drawn(Icon().icon()), plain);
+    tray.SetPicture(TrayPicture::Checking, 12);
+    QCOMPARE(drawn(Icon().icon()), drawn(LarkwatchIcons::SmallIconPic(1)));
 }
 
 void TestSysTray::clicksBecomeMouseEvents_data() {

@@ -157,6 +157,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     o.RunInTray = false;
     o.AutoExit = true;
     o.AutoMin = true; // not written by SaveGeneralOptions
+    o.TrayCount = false;
     int restarted = 0;
     s.CountdownRestarted = [&] { ++restarted; };
     s.SecondsLeft = 3;
@@ -168,7 +169,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     QSettings raw(s.Paths.SettingsFile, QSettings::IniFormat);
     for (const char* key :
          {"PoolingTime", "AutoExpand", "AutoDialog", "DialogMessage", "PlayWav", "RandomPlayWAV",
-          "WavFile", "WavFolder", "RunInTray", "AutoMarkRead", "AutoExit"})
+          "WavFile", "WavFolder", "RunInTray", "AutoMarkRead", "AutoExit", "TrayCount"})
         QVERIFY2(raw.contains(QString("Config/") + key), key);
     QVERIFY(!raw.contains("Config/AutoMin"));
     QCOMPARE(raw.value("Config/AutoExpand").toString(), QString("False"));
@@ -186,6 +187,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     QCOMPARE(r.WavFile, expected.WavFile);
     QCOMPARE(r.RunInTray, expected.RunInTray);
     QCOMPARE(r.AutoExit, expected.AutoExit);
+    QCOMPARE(r.TrayCount, false);
     QCOMPARE(r.AutoMin, false);
 
     // An interval whose seconds do not fit 32 bits is held at the largest countdown.

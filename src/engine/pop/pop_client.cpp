@@ -6,6 +6,8 @@
 #include "engine/pop/pop_reply_reader.h"
 
 #include <QCryptographicHash>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslSocket>
@@ -909,15 +911,18 @@ QString PopClient::UntrustedCertificateSHA256() const {
     return m_certError.isEmpty() ? QString() : m_peerSha256;
 }
 
-// The whole (or partial) raw message as the header fields, then the readable
-// text in chunks.
-void PopClient::DeliverMessage(const QByteArray& rawMessage) {
-    PopDocument headers;
-    headers.State = PopDocument::HeadersReady;
-    headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(rawMessage));
+// A message as the view shows it: its header fields, then its readable text
+// in chunks of at most `chunkSize` characters.
+struct PopClient::DeliveredMessage {
+    PopDocument Headers;
+    QList<PopDocument> Chunks;
+};
+
+PopClient::DeliveredMessage PopClient::PrepareMessage(const QByteArray& rawMessage, qsizetype chunkSize) {
+    DeliveredMessage message;
+    message.Headers.State = PopDocument::HeadersReady;
+    message.Headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(rawMessage));
     const QString text = MimeReadableMessage(rawMessage);
-    QList<PopDocument> chunks;
-    const qsizetype chunkSize = std::max(MessageChunkChars, 2);
     for (qsizetype pos = 0; pos < text.size();) {
         qsizetype length = std::min(chunkSize, text.size() - pos);
         if (pos + length < text.size() && text.at(pos + length - 1).isHighSurrogate())
@@ -925,18 +930,49 @@ void PopClient::DeliverMessage(const QByteArray& rawMessage) {
         PopDocument chunk;
         chunk.State = PopDocument::DataReady;
         chunk.SetData(text.mid(pos, length));
-        chunks.append(chunk);
+        message.Chunks.append(chunk);
         pos += length;
     }
-    Complete([this, headers, chunks] {
-        const quint64 generation = m_generation;
-        Q_EMIT DocOutput(headers);
-        for (const PopDocument& chunk : chunks) {
-            if (generation != m_generation)
-                return; // a handler cancelled
-            Q_EMIT DocOutput(chunk);
-        }
+    return message;
+}
+
+// The whole (or partial) raw message as the header fields, then the readable
+// text in chunks. Decoding a message of tens of megabytes takes a good part
+// of a second, so it runs on a worker thread while the loop goes on serving
+// the window; the chunks then follow one per turn of the loop, and Busy()
+// ends after the last. The outcome is final at once: a connection lost
+// meanwhile changes nothing of what is delivered.
+void PopClient::DeliverMessage(const QByteArray& rawMessage) {
+    m_operation = Operation::None;
+    const quint64 generation = m_generation;
+    auto* watcher = new QFutureWatcher<DeliveredMessage>(this);
+    connect(watcher, &QFutureWatcher<DeliveredMessage>::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != m_generation)
+            return; // cancelled meanwhile
+        auto message = std::make_shared<DeliveredMessage>(watcher->result());
+        Q_EMIT DocOutput(message->Headers);
+        EmitChunks(generation, std::move(message), 0);
     });
+    watcher->setFuture(QtConcurrent::run(PrepareMessage, rawMessage,
+                                         qsizetype(std::max(MessageChunkChars, 2))));
+}
+
+void PopClient::EmitChunks(quint64 generation, std::shared_ptr<const DeliveredMessage> message,
+                           qsizetype next) {
+    if (generation != m_generation)
+        return; // a handler cancelled
+    if (next >= message->Chunks.size()) {
+        m_busy = false;
+        return;
+    }
+    Q_EMIT DocOutput(message->Chunks.at(next));
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, message = std::move(message), next]() mutable {
+            EmitChunks(generation, std::move(message), next + 1);
+        },
+        Qt::QueuedConnection);
 }
 
 // Called as the connection fails: what had arrived of the message being

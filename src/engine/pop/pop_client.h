@@ -247,8 +247,12 @@ private:
 
     std::unique_ptr<PopHeaderCache> m_headerCache;
 
-    // A message retrieval cut short.
+    // A message retrieval, whole or cut short.
     void DeliverMessage(const QByteArray& rawMessage);
+    struct DeliveredMessage;
+    static DeliveredMessage PrepareMessage(const QByteArray& rawMessage, qsizetype chunkSize);
+    void EmitChunks(quint64 generation, std::shared_ptr<const DeliveredMessage> message,
+                    qsizetype next);
     void KeepPartialMessage();
     void FailMessage();
     QByteArray m_partialMessage;

@@ -22,3 +22,13 @@ bool WaitUntilIdle(const PopClient& client, int timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return !client.Busy();
 }
+
+bool LoggedOnAndIdle(const PopClient& client) {
+    return client.LogonState() == PopClient::LoggedOn &&
+           client.ConnectionState() == PopClient::ConnectionIdle;
+}
+
+bool ConnectionGone(const PopClient& client) {
+    return client.LogonState() == PopClient::NotConnected &&
+           client.ConnectionState() == PopClient::ConnectionClosed;
+}

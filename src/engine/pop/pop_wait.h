@@ -12,3 +12,8 @@ void WaitUntilIdle(const PopClient& client);
 // stuck client: true once the client is idle, false when `timeoutMs` passed
 // first.
 bool WaitUntilIdle(const PopClient& client, int timeoutMs);
+
+// The two states a caller reads once the client is idle: logged on with no
+// operation running, and no connection left at all.
+bool LoggedOnAndIdle(const PopClient& client);
+bool ConnectionGone(const PopClient& client);
