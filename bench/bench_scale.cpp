@@ -9,6 +9,7 @@
 // work counts here; the messages are small (the point is their count). A
 // second pass follows, with the header memory of the first.
 
+#include "process_figures.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -28,17 +29,6 @@
 #include <memory>
 
 namespace {
-
-qint64 ResidentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 QByteArray SmallMessage(int account, int n) {
     const QByteArray id = QByteArray::number(account) + "." + QByteArray::number(n);

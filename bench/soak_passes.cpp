@@ -11,6 +11,7 @@
 // the "spam" mail on the server. After the last pass the figures are printed
 // and the exit status is 0 when every promise held.
 
+#include "process_figures.h"
 #include "engine/header_text.h"
 #include "engine/mail_engine.h"
 #include "support/recording_monitor_host.h"
@@ -43,16 +44,9 @@ constexpr int kAccounts = 3;
 
 // Resident memory of this process, in KiB. The allocator first hands back
 // what is free, so a large reply freed long ago does not count as in use.
-qint64 ResidentKiB() {
+qint64 TrimmedResidentKiB() {
     malloc_trim(0);
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
+    return ResidentKiB();
 }
 
 qint64 OpenFiles() {
@@ -302,16 +296,16 @@ int main(int argc, char** argv) {
         soak.RunPass();
         Settle();
         if (soak.Passes() == 50)
-            rssAt50 = ResidentKiB();
+            rssAt50 = TrimmedResidentKiB();
         if (soak.Passes() % 50 == 0) {
             std::printf("  pass %3d: %6.1f s, resident %lld KiB, %lld files open\n", soak.Passes(),
-                        timer.elapsed() / 1000.0, static_cast<long long>(ResidentKiB()),
+                        timer.elapsed() / 1000.0, static_cast<long long>(TrimmedResidentKiB()),
                         static_cast<long long>(OpenFiles()));
             std::fflush(stdout);
         }
     }
     Settle();
-    const qint64 rssAtEnd = ResidentKiB();
+    const qint64 rssAtEnd = TrimmedResidentKiB();
     const qint64 filesAtEnd = OpenFiles();
 
     std::printf("Faults:");

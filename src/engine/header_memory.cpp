@@ -1,12 +1,10 @@
 #include "engine/header_memory.h"
 
 #include "engine/pop/pop_header_file.h"
+#include "records/private_file.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 
 struct HeaderMemory::Job {
@@ -34,28 +32,7 @@ void WriteFile(const QString& path, const PopHeaderCache& cache, QString* error)
             *error = QStringLiteral("cannot remove %1").arg(path);
         return;
     }
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("cannot create the folder %1").arg(folder);
-        return;
-    }
-    const QByteArray bytes = EncodeHeaderMemory(cache);
-    // Unbuffered, so a write the disk takes only in part shows in the count.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    } else if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        *error = QStringLiteral("%1: cannot make it private: %2").arg(path, file.errorString());
-        file.cancelWriting();
-    } else if (const qint64 written = file.write(bytes); written != bytes.size()) {
-        *error = QStringLiteral("%1: only %2 of %3 bytes written")
-                     .arg(path)
-                     .arg(std::max<qint64>(written, 0))
-                     .arg(bytes.size());
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    }
+    *error = ReplacePrivateFile(path, EncodeHeaderMemory(cache));
 }
 
 // Yields to the event loop until `thread` has finished.

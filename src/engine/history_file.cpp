@@ -1,11 +1,10 @@
 #include "engine/history_file.h"
 
 #include "engine/header_text.h"
+#include "records/private_file.h"
 
-#include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QtDebug>
 #include <algorithm>
 
@@ -183,27 +182,8 @@ bool SaveHistory(AppState& state, QString* errorText) {
     if (state.SeenHeaders.Size() == 0) {
         if (QFile::exists(path) && !QFile::remove(path))
             reason = QStringLiteral("cannot remove %1").arg(path);
-    } else if (!QDir().mkpath(state.Paths.DataFolder)) {
-        reason = QStringLiteral("cannot create the folder %1").arg(state.Paths.DataFolder);
     } else {
-        // Unbuffered, so a write the disk takes only in part shows in the count
-        // written: Qt would otherwise commit the short file as a whole one.
-        QSaveFile file(path);
-        const QByteArray bytes = EncodeHistory(entriesOf(state.SeenHeaders));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            reason = QStringLiteral("%1: %2").arg(path, file.errorString());
-        } else if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            reason = QStringLiteral("%1: cannot make it private: %2").arg(path, file.errorString());
-            file.cancelWriting();
-        } else if (const qint64 written = file.write(bytes); written != bytes.size()) {
-            reason = QStringLiteral("%1: only %2 of %3 bytes written")
-                         .arg(path)
-                         .arg(std::max<qint64>(written, 0))
-                         .arg(bytes.size());
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            reason = QStringLiteral("%1: %2").arg(path, file.errorString());
-        }
+        reason = ReplacePrivateFile(path, EncodeHistory(entriesOf(state.SeenHeaders)));
     }
     if (reason.isEmpty()) {
         state.SeenHeaders.MarkSaved();
