@@ -17,6 +17,7 @@ public:
     void SetUpdateNowEnabled(bool) override {}
     void UpdateMenus() override {}
     void ShowNewMailDialog(bool) override {}
+    void AnnounceNewMail() override {}
     void PlaySounds(const QStringList&) override {}
     void CloseProgram() override {}
 };

@@ -35,6 +35,9 @@ public:
     // The new-mail dialog after a pass: shown when closed and there is new
     // mail, updated (and focused when asked) when open.
     virtual void ShowNewMailDialog(bool focusOpenDialog) = 0;
+    // After a pass that met mail not seen before: tells the desktop of it
+    // where the user wants that (beside the designed dialog).
+    virtual void AnnounceNewMail() = 0;
     // Plays the configured sound once (no files), or each distinct file once.
     virtual void PlaySounds(const QStringList& wavFiles) = 0;
     // Ends the program without asking (a failed connection with AutoExit).

@@ -96,6 +96,8 @@ void Scheduler::RunPass() {
                                   (m_engine.FirstSeenCount != 0 || options.AutoDialog);
             m_host.SetTrayPicture(announce ? TrayPicture::NewMail : TrayPicture::NoNewMail);
         }
+        if (m_engine.FirstSeenCount > 0)
+            m_host.AnnounceNewMail();
         if ((options.PlayWav || options.RandomPlayWAV) && m_engine.FirstSeenCount > 0)
             m_host.PlaySounds(WavFilesForPass(m_state, m_tree));
     }

@@ -314,15 +314,10 @@ void MainWindow::HideSelection() {
 
 void MainWindow::SetUpdateNowEnabled(bool enabled) {
     m_menus->Action(QStringLiteral("mnuUpdateNow"))->setEnabled(enabled);
-    // Update Now comes back at the end of every pass: the moment to tell the
-    // desktop of mail first seen in it.
-    if (enabled)
-        AnnounceToDesktop();
 }
 
-void MainWindow::AnnounceToDesktop() {
-    if (!m_parts.Desktop || !m_state.AppSettings.DesktopNotify || m_state.ExitPending ||
-        m_engine->FirstSeenCount < 1 || m_state.NewMailCount < 1)
+void MainWindow::AnnounceNewMail() {
+    if (!m_parts.Desktop || !m_state.AppSettings.DesktopNotify || m_state.NewMailCount < 1)
         return;
     // The new messages in the order of the tree, as many as the notice lists.
     QList<NoticeMessage> messages;

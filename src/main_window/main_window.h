@@ -91,9 +91,7 @@ public:
     void BringBackWindow() override;
     void HideSelection() override;
     void SetUpdateNowEnabled(bool enabled) override;
-    // After a pass that found mail not seen before: the desktop notification,
-    // where wanted.
-    void AnnounceToDesktop();
+    void AnnounceNewMail() override;
     void UpdateMenus() override;
     void ShowNewMailDialog(bool focusOpenDialog) override;
     void PlaySounds(const QStringList& wavFiles) override;

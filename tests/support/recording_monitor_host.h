@@ -18,6 +18,7 @@ public:
     void SetUpdateNowEnabled(bool enabled) override { UpdateNowEnabled = enabled; }
     void UpdateMenus() override { ++MenuUpdates; }
     void ShowNewMailDialog(bool focus) override { DialogCalls.append(focus); }
+    void AnnounceNewMail() override {}
     void PlaySounds(const QStringList& files) override { Sounds.append(files); }
     void CloseProgram() override { ++CloseRequests; }
 
