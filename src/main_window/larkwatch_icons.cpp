@@ -162,28 +162,32 @@ void badge(QPainter& p, const QColor& color) {
 
 // The new-mail picture at one size with the count in a red badge across its
 // lower right. The text is drawn in pixels of that size, not scaled from the
-// 16 x 16 grid, so that it stays sharp: at 16 px in an 8 px bold face. Text
-// too wide for the picture ("99+" at 16 px) is narrowed to fit.
+// 16 x 16 grid, so that it stays sharp. The badge leaves a margin of red
+// around the digits: with digits nearly as tall as the badge, the white
+// strokes outweigh the red between them and the count reads as a red figure
+// on white. Text too wide for the picture ("99+" at 16 px) is narrowed to
+// fit.
 QPixmap countPicture(const QString& text, int size) {
     QImage image = picture(lark, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    const qreal height = std::round(size * 0.6875);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
-    font.setPixelSize(std::max(8, int(std::lround(size * 0.5))));
+    font.setPixelSize(std::max(8, int(std::lround(height * 0.68))));
     p.setFont(font);
     const QFontMetricsF metrics(font);
     const qreal textWidth = metrics.horizontalAdvance(text);
-    const qreal height = std::min<qreal>(size, metrics.capHeight() + std::max(3.0, size / 6.0));
-    const qreal width = std::min<qreal>(size, std::max(height, textWidth + size / 8.0));
+    const qreal margin = std::max(2.0, size / 8.0);
+    const qreal width = std::min<qreal>(size, std::max(height, textWidth + margin));
     const QRectF badgeRect(size - width, size - height, width, height);
-    p.setPen(QPen(Qt::white, std::max(1.0, size / 16.0)));
+    p.setPen(size >= 22 ? QPen(Qt::white, 1.0) : Qt::NoPen);
     p.setBrush(QColor(210, 20, 20));
-    p.drawRoundedRect(badgeRect.adjusted(0.5, 0.5, -0.5, -0.5), height / 2.5, height / 2.5);
+    p.drawRoundedRect(badgeRect.adjusted(0.5, 0.5, -0.5, -0.5), height / 2.0, height / 2.0);
     p.setPen(Qt::white);
-    const qreal room = width - size / 16.0;
+    const qreal room = width - margin / 2.0;
     p.translate(badgeRect.center());
     if (textWidth > room)
         p.scale(room / textWidth, 1.0);
