@@ -373,6 +373,7 @@ void TestOptionsDialog::desktopBoxesAreStoredOnOk_data() {
     QTest::newRow("desktop notification") << "chkNotify" << "DesktopNotify" << true;
     QTest::newRow("count on the tray icon") << "chkTrayCount" << "TrayCount" << true;
     QTest::newRow("start at log-in") << "chkAutostart" << "Autostart" << false;
+    QTest::newRow("passwords in the keyring") << "chkKeyring" << "Keyring" << true;
 }
 
 // Each box opens with its key's default, is taken on OK and stored with the
@@ -404,6 +405,7 @@ void TestOptionsDialog::desktopBoxesAreStoredOnOk() {
     const GeneralOptions& o = rig.state.AppSettings;
     const bool inMemory = key == "TrayCount"   ? o.TrayCount
                           : key == "Autostart" ? o.Autostart
+                          : key == "Keyring"   ? o.Keyring
                                                : o.DesktopNotify;
     QCOMPARE(inMemory, !byDefault);
 }
