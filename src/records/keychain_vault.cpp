@@ -18,6 +18,7 @@ bool KeychainVault::RunToEnd(QKeychain::Job& job) {
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer); // a coarse one may end the wait early
     // Both connections end with the loop, so a job that ends late reaches
     // nothing of this call.
     QObject::connect(&job, &QKeychain::Job::finished, &loop, [&] {

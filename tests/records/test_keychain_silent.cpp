@@ -75,7 +75,7 @@ void TestKeychainSilent::silentKeyringCountsAsAbsent() {
     clock.start();
     SaveAccounts(*t.State);
     const qint64 firstSave = clock.elapsed();
-    QVERIFY2(firstSave >= kLimitMs, "the keyring answered");
+    QVERIFY2(firstSave >= kLimitMs, qPrintable(QString("done after %1 ms").arg(firstSave)));
     QVERIFY(m_service->Calls > 0);
     QSettings raw(t.State->Paths.SettingsFile, QSettings::IniFormat);
     QCOMPARE(raw.value("Accounts/Password1").toString(), EncodePassword("home-Secret-1"));
