@@ -7,6 +7,7 @@
 #include "main_window/single_instance.h"
 #include "notify/notifications.h"
 #include "records/app_state.h"
+#include "records/keychain_vault.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -29,6 +30,7 @@ static int runCheck(int argc, char* argv[], bool json) {
         return 2;
     }
     AppState state;
+    state.Vault = std::make_unique<KeychainVault>();
     QTextStream out(stdout);
     return RunCheckMode(state, json, out);
 }
@@ -78,6 +80,7 @@ int main(int argc, char* argv[]) {
     }
 
     AppState state;
+    state.Vault = std::make_unique<KeychainVault>();
     // The dialog, the sounds and the tray icon outlive the window that uses them.
     Notifications notifications(state);
     MainWindow window(state, notifications.Collaborators());

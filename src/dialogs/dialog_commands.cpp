@@ -8,6 +8,7 @@
 #include "dialogs/options_dialog.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
+#include "records/account_store.h"
 #include "records/app_state.h"
 #include "records/general_options_store.h"
 
@@ -60,6 +61,8 @@ void mnuOptions_Click(MainWindow& window) {
         // the user's own making is left alone otherwise.
         if (state.AppSettings.Autostart || autostartBefore)
             SetAutostart(state.AppSettings.Autostart, QCoreApplication::applicationFilePath());
+        // The passwords move to the keyring, or back to the settings file.
+        MovePasswordsAsChosen(state);
         state.PollMinutes = state.AppSettings.PoolingTime;
     }
 }

@@ -126,13 +126,16 @@ void OptionsDialog::BuildControls() {
     programLayout->addWidget(m_chkAutoMin);
     programLayout->addWidget(m_chkAutoExit);
     // Desktop additions, after the program's own boxes.
-    m_chkNotify = NamedCheckBox(program, "chkNotify", "Also announce new mail in the desktop's &notifications");
+    m_chkNotify = NamedCheckBox(program, "chkNotify",
+                                "Also announce new mail in the desktop's &notifications");
     programLayout->addWidget(m_chkNotify);
-    m_chkTrayCount = NamedCheckBox(program, "chkTrayCount",
-                                   "Show the num&ber of new messages on the tray icon");
+    m_chkTrayCount =
+        NamedCheckBox(program, "chkTrayCount", "Show the num&ber of new messages on the tray icon");
     programLayout->addWidget(m_chkTrayCount);
     m_chkAutostart = NamedCheckBox(program, "chkAutostart", "Start Larkwatch when I &log in");
     programLayout->addWidget(m_chkAutostart);
+    m_chkKeyring = NamedCheckBox(program, "chkKeyring", "Keep passwords in the desktop &keyring");
+    programLayout->addWidget(m_chkKeyring);
     top->addWidget(program);
 
     m_butOK = NamedButton(this, "butOK", "&OK", "Accept the changes and exit");
@@ -146,10 +149,10 @@ void OptionsDialog::BuildControls() {
     m_butSelWAV->setEnabled(false);
     m_butTestWav->setEnabled(false);
 
-    SetTabOrder({m_txtPooling, m_chkAutoExpand, m_chkShowDialog, m_txtDlgMsg, m_chkPlayWAV[0],
-                 m_chkPlayWAV[1], m_txtWavFile, m_butSelWAV, m_butTestWav, m_chkMark, m_butAdv,
-                 m_chkTray, m_chkAutoMin, m_chkAutoExit, m_chkNotify, m_chkTrayCount, m_chkAutostart, m_butOK,
-                 m_butCancel});
+    SetTabOrder({m_txtPooling,    m_chkAutoExpand, m_chkShowDialog, m_txtDlgMsg,   m_chkPlayWAV[0],
+                 m_chkPlayWAV[1], m_txtWavFile,    m_butSelWAV,     m_butTestWav,  m_chkMark,
+                 m_butAdv,        m_chkTray,       m_chkAutoMin,    m_chkAutoExit, m_chkNotify,
+                 m_chkTrayCount,  m_chkAutostart,  m_chkKeyring,    m_butOK,       m_butCancel});
 
     connect(m_chkShowDialog, &QCheckBox::toggled, this, &OptionsDialog::chkShowDialog_Click);
     connect(m_chkAutoMin, &QCheckBox::clicked, this, &OptionsDialog::chkAutoMin_Click);
@@ -186,6 +189,7 @@ void OptionsDialog::LoadFromSettings() {
     m_chkNotify->setChecked(o.DesktopNotify);
     m_chkTrayCount->setChecked(o.TrayCount);
     m_chkAutostart->setChecked(o.Autostart);
+    m_chkKeyring->setChecked(o.Keyring);
 }
 
 bool OptionsDialog::SinglePlay() const {
@@ -298,6 +302,7 @@ void OptionsDialog::butOK_Click() {
     o.DesktopNotify = m_chkNotify->isChecked();
     o.TrayCount = m_chkTrayCount->isChecked();
     o.Autostart = m_chkAutostart->isChecked();
+    o.Keyring = m_chkKeyring->isChecked();
     m_state.DialogAccepted = true;
     accept();
 }

@@ -67,6 +67,7 @@ private:
     QCheckBox* m_chkAutoExit;
     QCheckBox* m_chkTrayCount;
     QCheckBox* m_chkAutostart;
+    QCheckBox* m_chkKeyring;
     QCheckBox* m_chkNotify;
     QPushButton* m_butOK;
     QPushButton* m_butCancel;

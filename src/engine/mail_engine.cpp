@@ -139,6 +139,19 @@ void MailEngine::CheckAccount() {
     UntrustedCertificates.remove(accountKey);
     m_tree.SetToolTip(accountKey, QString());
 
+    if (!account.PasswordProblem.isEmpty()) {
+        // The settings file points at a keyring entry that could not be read:
+        // with no password to log on with, the server is not asked.
+        m_tree.SetExpanded(accountKey, false);
+        SetStatus(accountKey, title, AccountStatus::BadLogon);
+        NoteAccountError(accountKey, account.PasswordProblem);
+        RememberCheckedAccount(accountKey, account, -1);
+        m_host.SetTopMenusEnabled(true);
+        m_host.SetBusyCursor(false);
+        m_checkRunning = false;
+        return;
+    }
+
     m_headerMemory.WaitLoaded();
     m_pop.ServerHost = account.Host;
     m_pop.ServerPort = account.Port;

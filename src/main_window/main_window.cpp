@@ -134,6 +134,8 @@ void MainWindow::Form_Load() {
     CenterForm(*this);
     WindowPlacement::Restore(m_state.Store, *this);
     LoadGeneralOptions(m_state);
+    // Passwords move to the keyring, or back, as the Keyring option says.
+    MovePasswordsAsChosen(m_state);
 
     show();
     m_startingUp = false;

@@ -1,17 +1,8 @@
 #include "records/account_store.h"
 
 #include "records/app_state.h"
-#include "records/password_codec.h"
+#include "records/keyring_passwords.h"
 #include "records/settings_section.h"
-
-namespace {
-const QString kApplicationName = QStringLiteral("Larkwatch");
-
-QString decodeStoredPassword(const QString& stored) {
-    return IsLegacyPasswordForm(stored) ? DecodeLegacyPassword(stored, kApplicationName)
-                                        : DecodePassword(stored);
-}
-} // namespace
 
 QString DefaultSecurity(qint32 port) {
     return port == 995 ? Security::Tls : Security::None;
@@ -22,6 +13,7 @@ void LoadAccounts(AppState& state) {
     const SectionReader accounts(state.Store, K::Section);
     const auto count = accounts.Read(K::Total);
     state.Accounts.clear();
+    state.KeyringEntries.clear();
     if (count == 0)
         return;
     state.Accounts.resize(count);
@@ -30,7 +22,6 @@ void LoadAccounts(AppState& state) {
         a.Title = accounts.Read(K::Title, n);
         a.Host = accounts.Read(K::Host, n);
         a.User = accounts.Read(K::User, n);
-        a.Password = decodeStoredPassword(accounts.Read(K::Password, n));
         a.Port = qint32(accounts.Read(K::Port, n));
         a.Disabled = accounts.Read(K::Disabled, n);
         const QString security = accounts.Read(K::Security, n);
@@ -39,26 +30,42 @@ void LoadAccounts(AppState& state) {
                          ? security
                          : DefaultSecurity(a.Port);
         a.CertSHA256 = accounts.Read(K::CertSHA256, n);
+        // After user, host and port, which name the keyring entry.
+        LoadPassword(state, a, accounts.Read(K::Password, n));
         a.NodeKey = NewAccountKey(state);
     }
 }
 
 void SaveAccounts(AppState& state) {
     namespace K = AccountKeys;
-    SettingsStore::Batch batch(state.Store);
-    SectionWriter accounts(state.Store, K::Section);
-    accounts.Write(K::Total, state.AccountCount());
-    for (int n = 1; n <= state.AccountCount(); ++n) {
-        const MailAccount& a = state.Account(n);
-        accounts.Write(K::Title, a.Title, n);
-        accounts.Write(K::Host, a.Host, n);
-        accounts.Write(K::User, a.User, n);
-        accounts.Write(K::Password, EncodePassword(a.Password), n);
-        accounts.Write(K::Port, a.Port, n);
-        accounts.Write(K::Disabled, a.Disabled, n);
-        accounts.Write(K::Security, a.Security, n);
-        accounts.Write(K::CertSHA256, a.CertSHA256, n);
+    // The keyring takes the passwords before the settings file points at it.
+    const StoredPasswords passwords = StorePasswords(state);
+    {
+        SettingsStore::Batch batch(state.Store);
+        SectionWriter accounts(state.Store, K::Section);
+        accounts.Write(K::Total, state.AccountCount());
+        for (int n = 1; n <= state.AccountCount(); ++n) {
+            const MailAccount& a = state.Account(n);
+            accounts.Write(K::Title, a.Title, n);
+            accounts.Write(K::Host, a.Host, n);
+            accounts.Write(K::User, a.User, n);
+            accounts.Write(K::Password, passwords.Stored[n - 1], n);
+            accounts.Write(K::Port, a.Port, n);
+            accounts.Write(K::Disabled, a.Disabled, n);
+            accounts.Write(K::Security, a.Security, n);
+            accounts.Write(K::CertSHA256, a.CertSHA256, n);
+        }
     }
+    // Entries go only once the settings file no longer points at them.
+    if (state.Store.AllWritten())
+        RemoveUnusedEntries(state, passwords.EntriesInUse);
+}
+
+bool MovePasswordsAsChosen(AppState& state) {
+    if (!PasswordsWantMoving(state))
+        return false;
+    SaveAccounts(state);
+    return true;
 }
 
 QString NewAccountKey(AppState& state) {

@@ -8,6 +8,9 @@ class AppState;
 // The account list in section "Accounts".
 void LoadAccounts(AppState& state);
 void SaveAccounts(AppState& state);
+// Saves the list when some password is not where the Keyring option wants it
+// (the keyring or the settings file); true when it saved.
+bool MovePasswordsAsChosen(AppState& state);
 // A node key "P1".."P32766" that no account in the list has.
 QString NewAccountKey(AppState& state);
 // The first position whose NodeKey equals key, or 0.

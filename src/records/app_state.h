@@ -4,13 +4,16 @@
 #include "records/general_options.h"
 #include "records/header_list.h"
 #include "records/mail_account.h"
+#include "records/password_vault.h"
 #include "records/seen_header_list.h"
 #include "records/settings_store.h"
 
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QHash>
 #include <functional>
+#include <memory>
 
 // Where Larkwatch keeps its files: the settings file and the data folder (the
 // history file "log.tmp" and the default mail log folder).
@@ -44,6 +47,14 @@ public:
     const MailAccount& Account(int position) const { return Accounts[position - 1]; }
     qint16 CurrentAccount = 0;
     MailAccount EditAccount;
+    // Where account passwords are kept when the Keyring option is on; none:
+    // there is no keyring and passwords stay in the settings file. The
+    // program sets the desktop's keyring; tests set a fake or none.
+    std::unique_ptr<PasswordVault> Vault;
+    // The keyring entries this run has read or written, by entry name, with
+    // the password each holds: a save writes only what changed and removes
+    // only entries it knows to be Larkwatch's and no longer used.
+    QHash<QString, QString> KeyringEntries;
 
     // Filter rules and WAV actions, numbered from 1 without gaps.
     QList<FilterRule> FilterList;

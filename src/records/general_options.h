@@ -27,6 +27,7 @@ struct GeneralOptions {
     bool TrayCount = ConfigKeys::TrayCount.Default;
     bool Autostart = ConfigKeys::Autostart.Default;
     bool DesktopNotify = ConfigKeys::DesktopNotify.Default;
+    bool Keyring = ConfigKeys::Keyring.Default;
 };
 
 // The log folder used while none is stored: "Logs/" in the data folder.

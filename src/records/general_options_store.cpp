@@ -33,6 +33,7 @@ void LoadGeneralOptions(AppState& state) {
     o.TrayCount = config.Read(K::TrayCount);
     o.Autostart = config.Read(K::Autostart);
     o.DesktopNotify = config.Read(K::DesktopNotify);
+    o.Keyring = config.Read(K::Keyring);
 }
 
 qint32 PollSeconds(qint32 minutes) {
@@ -60,6 +61,7 @@ void SaveGeneralOptions(AppState& state) {
         config.Write(K::TrayCount, o.TrayCount);
         config.Write(K::Autostart, o.Autostart);
         config.Write(K::DesktopNotify, o.DesktopNotify);
+        config.Write(K::Keyring, o.Keyring);
     }
     // A fresh full interval, whether or not the interval changed.
     state.PollMinutes = o.PoolingTime;

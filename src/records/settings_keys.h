@@ -76,6 +76,9 @@ inline constexpr BooleanKey TrayCount{"TrayCount", true};
 inline constexpr BooleanKey Autostart{"Autostart", false};
 // New mail is also announced by a notification of the desktop.
 inline constexpr BooleanKey DesktopNotify{"DesktopNotify", true};
+// Account passwords are kept in the desktop keyring, the settings file holding
+// only a marker; without a keyring they stay encoded in the settings file.
+inline constexpr BooleanKey Keyring{"Keyring", true};
 
 // The main window's placement: its normal rectangle in twips (1/1440 inch)
 // and its state, 0 normal or 2 maximised (absent: the window keeps its own).
@@ -96,7 +99,8 @@ inline constexpr CountKey Total{"Total"};
 inline constexpr TextKey Title{"Title"};
 inline constexpr TextKey Host{"Host"};
 inline constexpr TextKey User{"User"};
-inline constexpr TextKey Password{"Password"}; // in the password codec's form
+// In the password codec's form, or the keyring marker (see keyring_passwords.h).
+inline constexpr TextKey Password{"Password"};
 inline constexpr WholeKey Port{"Port", 110, 1, 65535};
 inline constexpr BooleanKey Disabled{"Disabled", false};
 // "None", "STARTTLS" or "TLS"; absent or unknown: the port's default security.

@@ -38,6 +38,9 @@ public:
     std::optional<float> ReadReal(const QString& section, const QString& key) const;
 
     QString FilePath() const { return m_filePath; }
+    // True when the file holds every value set so far (no write has failed
+    // since the last good one). Meaningful outside a batch.
+    bool AllWritten() const { return m_unwritten.isEmpty() && !m_changed; }
 
     class Batch {
     public:

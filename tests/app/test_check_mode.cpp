@@ -2,6 +2,8 @@
 #include "main_window/single_instance.h"
 #include "records/account_store.h"
 #include "records/general_options_store.h"
+#include "records/keychain_vault.h"
+#include "records/keyring_passwords.h"
 #include "support/dovecot_fixture.h"
 #include "support/temp_state.h"
 #include "support/fail_on_warning.h"
@@ -23,6 +25,7 @@ private Q_SLOTS:
     void commandLine_data();
     void commandLine();
     void checkPrintsTreeThenJsonTellsNewFromSeen();
+    void checkTakesPasswordsFromKeyring();
     void secondInstanceRefused();
 
 private:
@@ -186,6 +189,43 @@ void TestCheckMode::checkPrintsTreeThenJsonTellsNewFromSeen() {
     // Only the new message was added to the mail log.
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().count("[Begin Header]\r\n"), count + 1);
+}
+
+// The test runs on a private bus with a Secret Service of its own
+// (private_keyring.sh): the program reads the passwords the settings file
+// points at from the same keyring the test wrote them to.
+void TestCheckMode::checkTakesPasswordsFromKeyring() {
+    AppState& s = *m_temp.State;
+    s.Vault = std::make_unique<KeychainVault>();
+    MailAccount bob;
+    bob.Title = "Bob";
+    bob.Host = Value("HOST");
+    bob.Port = Value("POP3S_PORT").toInt();
+    bob.Security = "TLS";
+    bob.CertSHA256 = Value("CERT_SHA256");
+    bob.User = "bob";
+    bob.Password = Value("PASSWORD_bob");
+    MailAccount gone = bob;
+    gone.Title = "Gone";
+    gone.User = "nobody";
+    gone.Password = "lost";
+    s.Accounts = {bob, gone};
+    SaveAccounts(s);
+    QCOMPARE(s.Store.ReadSetting("Accounts", "Password1", QString()), kKeyringMarker);
+    QCOMPARE(s.Vault->Remove(KeyringEntryName(gone)), PasswordVault::Outcome::Done);
+
+    const Run run = Larkwatch({"--check", "--json"});
+    QCOMPARE(run.exitCode, 1); // Gone cannot log on
+    const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8());
+    const QJsonArray accounts = doc.object().value("accounts").toArray();
+    QCOMPARE(accounts.size(), 2);
+    const QJsonObject b = accounts[0].toObject();
+    QVERIFY2(b.value("error").isNull(), qPrintable(run.out));
+    QVERIFY2(b.value("status").toString().startsWith("Bob --- "), qPrintable(run.out));
+    QVERIFY(!b.value("status").toString().endsWith("!"));
+    const QJsonObject g = accounts[1].toObject();
+    QCOMPARE(g.value("status").toString(), QString("Gone --- Bad user ID or Password!"));
+    QCOMPARE(g.value("error").toString(), KeyringProblem::Missing);
 }
 
 void TestCheckMode::secondInstanceRefused() {

@@ -33,11 +33,11 @@ void TestDialogLayout::tabOrderAndCaptions_data() {
                               "optBool1", "txtSub",     "optSubject0", "optSubject1"};
     QTest::newRow("Options") << MakeDialog([](AppState& s) {
         return std::make_unique<OptionsDialog>(s, nullptr);
-    }) << QStringList{"txtPooling",  "chkAutoExpand", "chkShowDialog", "txtDlgMsg",
-                      "chkPlayWAV0", "chkPlayWAV1",   "txtWavFile",    "butSelWAV",
-                      "butTestWav",  "chkMark",       "butAdv",        "chkTray",
-                      "chkAutoMin",  "chkAutoExit",   "chkNotify",     "chkTrayCount",  "chkAutostart",
-                      "butOK",       "butCancel"};
+    }) << QStringList{"txtPooling",   "chkAutoExpand", "chkShowDialog", "txtDlgMsg",
+                      "chkPlayWAV0",  "chkPlayWAV1",   "txtWavFile",    "butSelWAV",
+                      "butTestWav",   "chkMark",       "butAdv",        "chkTray",
+                      "chkAutoMin",   "chkAutoExit",   "chkNotify",     "chkTrayCount",
+                      "chkAutostart", "chkKeyring",    "butOK",         "butCancel"};
     QTest::newRow("Message Filtering")
         << MakeDialog([](AppState& s) { return std::make_unique<FilterDialog>(s); })
         << QStringList{"LstFilter", "ButAdd", "ButModify", "ButDelete", "ButOK", "chkTO", "txtTO"};

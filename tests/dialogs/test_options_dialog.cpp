@@ -2,6 +2,10 @@
 #include "dialogs/options_dialog.h"
 #include "support/dialog_answerers.h"
 #include "support/fail_on_warning.h"
+#include "support/fake_password_vault.h"
+#include "records/account_store.h"
+#include "records/keyring_passwords.h"
+#include "records/password_codec.h"
 #include "dialog_rig.h"
 
 #include <QCheckBox>
@@ -31,6 +35,7 @@ private Q_SLOTS:
     void cancelStoresNothingAndResumesTheCountdown();
     void desktopBoxesAreStoredOnOk_data();
     void desktopBoxesAreStoredOnOk();
+    void keyringBoxMovesPasswordsOnOk();
     void autostartBoxWritesAndRemovesTheEntry();
 };
 
@@ -373,6 +378,7 @@ void TestOptionsDialog::desktopBoxesAreStoredOnOk_data() {
     QTest::newRow("desktop notification") << "chkNotify" << "DesktopNotify" << true;
     QTest::newRow("count on the tray icon") << "chkTrayCount" << "TrayCount" << true;
     QTest::newRow("start at log-in") << "chkAutostart" << "Autostart" << false;
+    QTest::newRow("passwords in the keyring") << "chkKeyring" << "Keyring" << true;
 }
 
 // Each box opens with its key's default, is taken on OK and stored with the
@@ -404,8 +410,40 @@ void TestOptionsDialog::desktopBoxesAreStoredOnOk() {
     const GeneralOptions& o = rig.state.AppSettings;
     const bool inMemory = key == "TrayCount"   ? o.TrayCount
                           : key == "Autostart" ? o.Autostart
+                          : key == "Keyring"   ? o.Keyring
                                                : o.DesktopNotify;
     QCOMPARE(inMemory, !byDefault);
+}
+
+// OK moves the passwords out of the keyring when the box was unticked, and
+// back in when it is ticked again.
+void TestOptionsDialog::keyringBoxMovesPasswordsOnOk() {
+    WindowRig rig;
+    auto keyring = std::make_shared<FakePasswordVault::Keyring>();
+    rig.state.Vault = std::make_unique<FakePasswordVault>(keyring);
+    MailAccount work;
+    work.Title = "Work";
+    work.Host = "pop.example.org";
+    work.User = "ann";
+    work.Password = "pw-work";
+    rig.state.Accounts = {work};
+    SaveAccounts(rig.state);
+    auto password = [&] { return rig.state.Store.ReadSetting("Accounts", "Password1", ""); };
+    QCOMPARE(password(), kKeyringMarker);
+    auto setBox = [&](bool on) {
+        auto answer = answerOptions([&](QWidget* dialog) {
+            box(dialog, "chkKeyring")->setChecked(on);
+            button(dialog, "butOK")->click();
+        });
+        rig.Action("mnuOptions")->trigger();
+        QVERIFY(answer->Answered());
+    };
+    setBox(false);
+    QCOMPARE(password(), EncodePassword("pw-work"));
+    QVERIFY(keyring->isEmpty());
+    setBox(true);
+    QCOMPARE(password(), kKeyringMarker);
+    QCOMPARE(keyring->value("ann@pop.example.org:110"), QString("pw-work"));
 }
 
 // Ticked, OK writes the entry for this program; OK again keeps it; unticked,

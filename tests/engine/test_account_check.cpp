@@ -4,6 +4,7 @@
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "engine/seen_messages.h"
+#include "records/keyring_passwords.h"
 #include "support/fake_pop3_server.h"
 #include "tree/account_nodes.h"
 #include "tree/account_tree_model.h"
@@ -103,6 +104,7 @@ enum Fault {
     RefusedConnection,
     SilentGreeting,
     WrongPassword,
+    PasswordNotInKeyring,
     EmptyMailbox,
     ErrOnList,
     EmptyMessage,
@@ -125,6 +127,9 @@ void TestAccountCheck::failureModes_data() {
                                             << QStringList() << 0 << true << false;
     QTest::newRow("wrong password") << int(WrongPassword) << "Home --- Bad user ID or Password!"
                                     << QStringList() << 0 << true << false;
+    QTest::newRow("password not in the keyring")
+        << int(PasswordNotInKeyring) << "Home --- Bad user ID or Password!" << QStringList() << 0
+        << true << false;
     QTest::newRow("empty mailbox")
         << int(EmptyMailbox) << "Home --- No messages." << QStringList() << 0 << false << true;
     QTest::newRow("-ERR on LIST") << int(ErrOnList) << "Home --- 2 messages --- Totaling 0 bytes."
@@ -178,6 +183,10 @@ void TestAccountCheck::failureModes() {
     case WrongPassword:
         home.Password = QStringLiteral("wrong");
         break;
+    case PasswordNotInKeyring:
+        home.Password.clear();
+        home.PasswordProblem = KeyringProblem::Missing;
+        break;
     case ErrOnList:
         rig.server.ErrOn = "LIST";
         break;
@@ -215,6 +224,11 @@ void TestAccountCheck::failureModes() {
     QCOMPARE(rig.m.tree.ToolTip("P1"), error);
     if (quitSent)
         QCOMPARE(rig.server.Transcript.last(), QString("QUIT"));
+    if (fault == PasswordNotInKeyring) {
+        // The reason is the keyring's, and the server was never asked.
+        QCOMPARE(error, KeyringProblem::Missing);
+        QCOMPARE(rig.server.Transcript, QStringList());
+    }
     // Every session is over when the check returns.
     QCOMPARE(rig.m.pop.ConnectionState(), qint16(PopClient::ConnectionClosed));
     QVERIFY(!rig.m.pop.Busy());

@@ -5,9 +5,12 @@
 #include "main_window/window_placement.h"
 #include "support/dialog_answerers.h"
 #include "support/fail_on_warning.h"
+#include "support/fake_password_vault.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
 #include "tree/account_tree_model.h"
+#include "records/keyring_passwords.h"
+#include "records/password_codec.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,6 +85,8 @@ private Q_SLOTS:
     void busyCursorStaysBalanced();
     void trayPictureCarriesCount_data();
     void trayPictureCarriesCount();
+    void startMovesPasswordsAsKeyringOptionSays_data();
+    void startMovesPasswordsAsKeyringOptionSays();
 
 private:
     void Write(const QString& key, const QString& value, const QString& section = "Config");
@@ -498,6 +503,35 @@ void TestMainWindow::busyCursorStaysBalanced() {
     w.SetBusyCursor(true);
     m_window.reset();
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestMainWindow::startMovesPasswordsAsKeyringOptionSays_data() {
+    QTest::addColumn<bool>("keyringOn");
+    QTest::newRow("on: into the keyring") << true;
+    QTest::newRow("off: back into the settings file") << false;
+}
+
+// A start moves passwords to where the Keyring option wants them, before the
+// first check needs them.
+void TestMainWindow::startMovesPasswordsAsKeyringOptionSays() {
+    QFETCH(bool, keyringOn);
+    auto keyring = std::make_shared<FakePasswordVault::Keyring>();
+    m_temp->State->Vault = std::make_unique<FakePasswordVault>(keyring);
+    Write("User1", "ann", "Accounts");
+    Write("Host1", "pop.example.org", "Accounts");
+    const QString entry = "ann@pop.example.org:110";
+    if (keyringOn) {
+        Write("Password1", EncodePassword("pw-work"), "Accounts");
+    } else {
+        Write("Keyring", "False");
+        Write("Password1", kKeyringMarker, "Accounts");
+        keyring->insert(entry, "pw-work");
+    }
+    Load();
+    QCOMPARE(m_temp->State->Account(1).Password, QString("pw-work"));
+    QCOMPARE(m_temp->State->Store.ReadSetting("Accounts", "Password1", QString()),
+             keyringOn ? kKeyringMarker : EncodePassword("pw-work"));
+    QCOMPARE(keyring->contains(entry), keyringOn);
 }
 
 QTEST_MAIN(TestMainWindow)

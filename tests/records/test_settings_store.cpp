@@ -158,6 +158,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     o.AutoExit = true;
     o.AutoMin = true; // not written by SaveGeneralOptions
     o.TrayCount = false;
+    o.Keyring = false;
     int restarted = 0;
     s.CountdownRestarted = [&] { ++restarted; };
     s.SecondsLeft = 3;
@@ -169,7 +170,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     QSettings raw(s.Paths.SettingsFile, QSettings::IniFormat);
     for (const char* key :
          {"PoolingTime", "AutoExpand", "AutoDialog", "DialogMessage", "PlayWav", "RandomPlayWAV",
-          "WavFile", "WavFolder", "RunInTray", "AutoMarkRead", "AutoExit", "TrayCount"})
+          "WavFile", "WavFolder", "RunInTray", "AutoMarkRead", "AutoExit", "TrayCount", "Keyring"})
         QVERIFY2(raw.contains(QString("Config/") + key), key);
     QVERIFY(!raw.contains("Config/AutoMin"));
     QCOMPARE(raw.value("Config/AutoExpand").toString(), QString("False"));
@@ -188,6 +189,7 @@ void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
     QCOMPARE(r.RunInTray, expected.RunInTray);
     QCOMPARE(r.AutoExit, expected.AutoExit);
     QCOMPARE(r.TrayCount, false);
+    QCOMPARE(r.Keyring, false);
     QCOMPARE(r.AutoMin, false);
 
     // An interval whose seconds do not fit 32 bits is held at the largest countdown.

@@ -1,0 +1,134 @@
+#include "records/keyring_passwords.h"
+
+#include "records/app_state.h"
+#include "records/password_codec.h"
+#include "records/settings_section.h"
+
+namespace {
+const QString kApplicationName = QStringLiteral("Larkwatch");
+
+QString decodeStoredPassword(const QString& stored) {
+    return IsLegacyPasswordForm(stored) ? DecodeLegacyPassword(stored, kApplicationName)
+                                        : DecodePassword(stored);
+}
+
+QString noAnswerReason(const QString& error) {
+    return error.isEmpty() ? KeyringProblem::NoAnswer
+                           : KeyringProblem::NoAnswer + QStringLiteral(": ") + error;
+}
+} // namespace
+
+bool IsKeyringMarker(const QString& stored) {
+    return stored == kKeyringMarker;
+}
+
+QString KeyringEntryName(const MailAccount& account) {
+    return account.User + QLatin1Char('@') + account.Host + QLatin1Char(':') +
+           QString::number(account.Port);
+}
+
+void LoadPassword(AppState& state, MailAccount& account, const QString& stored) {
+    account.PasswordProblem.clear();
+    if (!IsKeyringMarker(stored)) {
+        account.Password = decodeStoredPassword(stored);
+        return;
+    }
+    account.Password.clear();
+    if (!state.Vault) {
+        account.PasswordProblem = KeyringProblem::NoAnswer;
+        return;
+    }
+    const QString entry = KeyringEntryName(account);
+    const PasswordVault::ReadResult read = state.Vault->Read(entry);
+    switch (read.Result) {
+    case PasswordVault::Outcome::Done:
+        // An empty entry is never written; one found is as good as none.
+        if (read.Password.isEmpty()) {
+            account.PasswordProblem = KeyringProblem::Missing;
+            return;
+        }
+        account.Password = read.Password;
+        state.KeyringEntries.insert(entry, read.Password);
+        return;
+    case PasswordVault::Outcome::NotFound:
+        account.PasswordProblem = KeyringProblem::Missing;
+        return;
+    case PasswordVault::Outcome::NoAnswer:
+        account.PasswordProblem = noAnswerReason(read.Error);
+        return;
+    }
+}
+
+StoredPasswords StorePasswords(AppState& state) {
+    StoredPasswords out;
+    bool keyringAnswers = state.AppSettings.Keyring && state.Vault;
+    // Entry -> the password saved under it in this save; empty for an
+    // account whose password could not be had (what the entry holds is not
+    // known). A second account of the same mailbox with another password
+    // stays in the settings file rather than overwrite the first.
+    QHash<QString, QString> claimed;
+    for (int n = 1; n <= state.AccountCount(); ++n) {
+        MailAccount& a = state.Account(n);
+        const QString entry = KeyringEntryName(a);
+        if (!a.PasswordProblem.isEmpty()) {
+            if (a.Password.isEmpty()) {
+                out.Stored.append(kKeyringMarker);
+                out.EntriesInUse.insert(entry);
+                claimed.insert(entry, QString());
+                continue;
+            }
+            a.PasswordProblem.clear(); // the user gave the account a password
+        }
+        QString stored = EncodePassword(a.Password);
+        const bool entryFree = !claimed.contains(entry) || claimed.value(entry) == a.Password;
+        if (keyringAnswers && !a.Password.isEmpty() && entryFree) {
+            const auto known = state.KeyringEntries.constFind(entry);
+            bool inKeyring = known != state.KeyringEntries.cend() && known.value() == a.Password;
+            if (!inKeyring) {
+                if (state.Vault->Write(entry, a.Password) == PasswordVault::Outcome::Done) {
+                    state.KeyringEntries.insert(entry, a.Password);
+                    inKeyring = true;
+                } else {
+                    // What the entry holds now is not known; the rest of
+                    // this save does without the keyring.
+                    state.KeyringEntries.remove(entry);
+                    keyringAnswers = false;
+                }
+            }
+            if (inKeyring) {
+                stored = kKeyringMarker;
+                out.EntriesInUse.insert(entry);
+                claimed.insert(entry, a.Password);
+            }
+        }
+        out.Stored.append(stored);
+    }
+    return out;
+}
+
+void RemoveUnusedEntries(AppState& state, const QSet<QString>& entriesInUse) {
+    if (!state.Vault)
+        return;
+    const QStringList known = state.KeyringEntries.keys();
+    for (const QString& entry : known) {
+        if (entriesInUse.contains(entry))
+            continue;
+        if (state.Vault->Remove(entry) == PasswordVault::Outcome::NoAnswer)
+            return; // left for a later save of this run
+        state.KeyringEntries.remove(entry);
+    }
+}
+
+bool PasswordsWantMoving(const AppState& state) {
+    namespace K = AccountKeys;
+    const SectionReader accounts(state.Store, K::Section);
+    for (int n = 1; n <= state.AccountCount(); ++n) {
+        const MailAccount& a = state.Account(n);
+        if (!a.PasswordProblem.isEmpty() || a.Password.isEmpty())
+            continue;
+        const bool wanted = state.AppSettings.Keyring && state.Vault;
+        if (IsKeyringMarker(accounts.Read(K::Password, n)) != wanted)
+            return true;
+    }
+    return false;
+}
