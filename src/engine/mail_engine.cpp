@@ -110,6 +110,7 @@ QString MailEngine::NewMessageKey() {
 }
 
 void MailEngine::CheckAccount() {
+    m_checkCancelled = false;
     if (m_state.MonitoringSuspended)
         return;
     const QString accountKey = m_tree.DropHighlight();
@@ -133,7 +134,6 @@ void MailEngine::CheckAccount() {
         [this](QHash<QString, MessageReport>::iterator it) { return !m_tree.HasNode(it.key()); });
 
     m_checkRunning = true;
-    m_checkCancelled = false;
     m_host.SetBusyCursor(true);
     m_host.SetTopMenusEnabled(false);
     AccountErrors.remove(accountKey);
