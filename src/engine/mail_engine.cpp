@@ -110,6 +110,7 @@ QString MailEngine::NewMessageKey() {
 }
 
 void MailEngine::CheckAccount() {
+    m_checkCancelled = false;
     if (m_state.MonitoringSuspended)
         return;
     const QString accountKey = m_tree.DropHighlight();
@@ -173,7 +174,7 @@ void MailEngine::CheckAccount() {
         NoteAccountError(accountKey, m_pop.LastError());
         if (const QString untrusted = m_pop.UntrustedCertificateSHA256(); !untrusted.isEmpty())
             UntrustedCertificates.insert(accountKey, untrusted);
-        if (m_state.AppSettings.AutoExit) {
+        if (m_state.AppSettings.AutoExit && !m_checkCancelled) {
             // The program is about to close: the menus stay as they are.
             m_state.ExitPending = true;
             CloseConnection();
@@ -209,8 +210,10 @@ void MailEngine::CheckAccount() {
             }
         }
     }
-    const bool wholeMailbox = listedCount >= 0 && m_pop.ListingsAgree();
+    const bool wholeMailbox = listedCount >= 0 && m_pop.ListingsAgree() && !m_checkCancelled;
     CloseConnection();
+    if (m_checkCancelled)
+        NoteAccountError(accountKey, QStringLiteral("The connection was ended to check afresh."));
     // Headers of messages gone from the server are forgotten only after a
     // check that saw the whole mailbox.
     if (wholeMailbox)
@@ -232,7 +235,7 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
     qint16 displayNumber = 0;
     qint64 total = 0;
     const qint16 count = m_pop.MessageCount();
-    for (qint16 number = 1; number >= 1 && number <= count; ++number) {
+    for (qint16 number = 1; number >= 1 && number <= count && !m_checkCancelled; ++number) {
         ++displayNumber;
         QString label = QStringLiteral("#%1 --- ").arg(displayNumber);
         const QString key = NewMessageKey();
@@ -314,6 +317,13 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
     }
     m_tree.SetText(accountKey, m_tree.Text(accountKey) + QStringLiteral(" --- Totaling ") +
                                    FormatByteCount(total) + QStringLiteral(" bytes."));
+}
+
+void MailEngine::CancelConnection() {
+    if (m_checkRunning)
+        m_checkCancelled = true;
+    if (m_pop.Busy() || !ConnectionGone())
+        m_pop.Cancel();
 }
 
 void MailEngine::CloseConnection() {

@@ -47,6 +47,13 @@ public:
     void MarkAllRead();
 
     bool CheckRunning() const { return m_checkRunning; }
+    // Ends whatever conversation the POP client holds at once, without QUIT
+    // (a deletion asked for on it does not take effect). A check in progress
+    // then ends as a failed one, asks for no further message and never closes
+    // the program for AutoExit.
+    void CancelConnection();
+    // The last check was cut short by CancelConnection.
+    bool CheckCancelled() const { return m_checkCancelled; }
     // The headers read before, kept in the data folder between runs.
     HeaderMemory& Headers() { return m_headerMemory; }
 
@@ -90,6 +97,7 @@ private:
     PopClient& m_pop;
     MonitorHost& m_host;
     bool m_checkRunning = false;
+    bool m_checkCancelled = false;
 
     qint32 m_reportedSize = -1;
     QString m_headerBuffer;

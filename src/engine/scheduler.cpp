@@ -10,6 +10,7 @@
 #include "records/general_options_store.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QString kCaption = QStringLiteral("Larkwatch");
@@ -70,6 +71,7 @@ void Scheduler::PoolingEvent_Timer() {
 
 void Scheduler::RunPass() {
     const GeneralOptions& options = m_state.AppSettings;
+    m_passRunning = true;
     m_host.SetUpdateNowEnabled(false);
     PoolingEvent.stop();
     PoolingEvent.setInterval(kTickMs);
@@ -102,9 +104,33 @@ void Scheduler::RunPass() {
             m_host.PlaySounds(WavFilesForPass(m_state, m_tree));
     }
 
-    m_state.SecondsLeft = PollSeconds(m_state.PollMinutes);
+    m_state.SecondsLeft = SecondsAfterPass();
     PoolingEvent.start();
     m_host.SetUpdateNowEnabled(true);
+}
+
+qint32 Scheduler::SecondsAfterPass() {
+    m_passRunning = false;
+    if (std::exchange(m_freshPassWanted, false))
+        return SoonSeconds;
+    return PollSeconds(m_state.PollMinutes);
+}
+
+void Scheduler::CheckSoon() {
+    if (m_state.MonitoringSuspended || m_state.ExitPending)
+        return;
+    if (m_passRunning) {
+        m_freshPassWanted = true;
+        m_engine.CancelConnection();
+        return;
+    }
+    m_state.SecondsLeft = std::min(m_state.SecondsLeft, SoonSeconds);
+    m_host.SetTimeLeftText(CountdownText(m_state.SecondsLeft));
+}
+
+void Scheduler::DropConnection() {
+    // A check it cuts short makes CheckAllAccounts ask for the fresh pass.
+    m_engine.CancelConnection();
 }
 
 // After a pass: an open dialog is refreshed, a closed one shown for new mail.
@@ -126,6 +152,14 @@ void Scheduler::CheckAllAccounts() {
         m_engine.CheckAccount();
         if (m_state.ExitPending)
             break;
+        if (m_engine.CheckCancelled()) {
+            // A fresh pass follows in seconds; until then the accounts not
+            // reached stand unchecked.
+            m_freshPassWanted = true;
+            for (int rest = n + 1; rest <= m_state.AccountCount(); ++rest)
+                AddAccountNodeFor(m_tree, m_state.Account(rest), AccountStatus::Unchecked);
+            break;
+        }
     }
 }
 
@@ -148,6 +182,7 @@ QStringList WavFilesForPass(const AppState& state, const AccountTreeModel& tree)
 
 void Scheduler::mnuUpdateNow_Click() {
     ResetCountdown();
+    m_passRunning = true;
     m_host.BringBackWindow();
     m_engine.MarkAllRead();
     m_engine.AcknowledgeShownMessages();
@@ -156,6 +191,11 @@ void Scheduler::mnuUpdateNow_Click() {
         m_host.ShowNewMailDialog(false);
     m_engine.AcknowledgeShownMessages();
     m_host.HideSelection();
+    const qint32 secondsLeft = SecondsAfterPass();
+    if (secondsLeft != m_state.SecondsLeft) {
+        m_state.SecondsLeft = secondsLeft;
+        m_host.SetTimeLeftText(CountdownText(secondsLeft));
+    }
     PoolingEvent.start();
 }
 

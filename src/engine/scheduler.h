@@ -45,12 +45,31 @@ public:
     // restart of the countdown.
     void RunPass();
 
+    // How soon a fresh check follows a resume or the network's return.
+    static constexpr qint32 SoonSeconds = 5;
+    // Fresh mail state is wanted soon (the machine woke, the network came
+    // back). Unless monitoring is suspended or the program is closing: the
+    // countdown is brought down to SoonSeconds and shown, the timer keeping
+    // its state (a command that stopped it starts it again when it ends); a
+    // pass in progress has its connection ended and is followed by a fresh
+    // one SoonSeconds after it. Several calls before that pass give one pass.
+    void CheckSoon();
+    // The connection the POP client holds was open across a suspend, or is
+    // about to be: it is ended at once, and a pass it cuts short is followed
+    // by a fresh one SoonSeconds after it.
+    void DropConnection();
+
 private:
     void CheckAllAccounts();
     bool NewMailDialogWanted() const;
+    // The countdown after a pass: the full interval, or SoonSeconds when the
+    // pass was cut short for a fresh one.
+    qint32 SecondsAfterPass();
 
     AppState& m_state;
     AccountTreeModel& m_tree;
     MailEngine& m_engine;
     MonitorHost& m_host;
+    bool m_passRunning = false;
+    bool m_freshPassWanted = false;
 };

@@ -1,6 +1,7 @@
 #include "main_window/main_window.h"
 
 #include "commands/window_commands.h"
+#include "engine/fresh_check_triggers.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -41,7 +42,8 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     : QMainWindow(parent), m_state(state), m_model(new AccountTreeModel(this)),
       m_pop(new PopClient(this)), m_treeArea(new QWidget(this)),
       m_tree(new AccountTreeView(*m_model, m_treeArea)), m_timeLeft(new QLineEdit(m_treeArea)),
-      m_menus(std::make_unique<MainMenus>(*menuBar())), m_poolingEvent(new QTimer(this)) {
+      m_menus(std::make_unique<MainMenus>(*menuBar())), m_poolingEvent(new QTimer(this)),
+      m_freshChecks(new FreshCheckTriggers(SystemClocks(), this)) {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Larkwatch"));
     setWindowIcon(LarkwatchIcons::ApplicationIcon());
@@ -77,6 +79,12 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     m_scheduler = std::make_unique<Scheduler>(m_state, *m_model, *m_engine, *this, *m_poolingEvent);
     // The window alone routes the timer's ticks to the scheduler.
     connect(m_poolingEvent, &QTimer::timeout, this, [this] { m_scheduler->PoolingEvent_Timer(); });
+    // After a resume or the network's return the user sees fresh mail state
+    // at once, and a connection left over from before the suspend is ended.
+    connect(m_freshChecks, &FreshCheckTriggers::ConnectionsStale, this,
+            [this] { m_scheduler->DropConnection(); });
+    connect(m_freshChecks, &FreshCheckTriggers::CheckSoon, this,
+            [this] { m_scheduler->CheckSoon(); });
     ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
     ConnectWindowCommands(*this);
     UseCollaborators(collaborators);
@@ -155,6 +163,7 @@ void MainWindow::Form_Load() {
     m_state.PollMinutes = m_state.AppSettings.PoolingTime;
     m_poolingEvent->setInterval(1000);
     m_poolingEvent->start();
+    m_freshChecks->Start();
 }
 
 void MainWindow::LayOutTreeArea() {

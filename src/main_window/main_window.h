@@ -10,6 +10,7 @@ class AccountTreeHandlers;
 class AccountTreeModel;
 class AccountTreeView;
 class AppState;
+class FreshCheckTriggers;
 class MailEngine;
 class MainMenus;
 class PopClient;
@@ -68,6 +69,9 @@ public:
     Scheduler& Passes() const { return *m_scheduler; }
     // The one-second polling timer "PoolingEvent".
     QTimer& PoolingEvent() const { return *m_poolingEvent; }
+    // What asks for a check within seconds after a resume or the network's
+    // return; listening from Form_Load on.
+    FreshCheckTriggers& FreshChecks() const { return *m_freshChecks; }
     // The icon in the notification area.
     TrayArea& Tray() const { return *m_parts.Tray; }
 
@@ -123,6 +127,7 @@ private:
     std::unique_ptr<MainMenus> m_menus;
     AccountTreeHandlers* m_handlers;
     QTimer* m_poolingEvent;
+    FreshCheckTriggers* m_freshChecks;
     std::unique_ptr<MailEngine> m_engine;
     std::unique_ptr<Scheduler> m_scheduler;
 
