@@ -68,7 +68,10 @@ protected:
             QByteArray bytes = server->readAll();
             if (*listing) {
                 // Half of what came of the listing, then the line goes dead.
-                client->write(bytes.left(std::max<qsizetype>(1, bytes.size() / 2)));
+                // The listing of unique ids may come in the same read.
+                const qsizetype last = bytes.indexOf("\r\n.\r\n");
+                const qsizetype listing = last >= 0 ? last + 5 : bytes.size();
+                client->write(bytes.left(std::max<qsizetype>(1, listing / 2)));
                 client->flush();
                 end();
                 return;

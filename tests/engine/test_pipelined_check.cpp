@@ -14,6 +14,8 @@ private Q_SLOTS:
     void init() { FailOnUnexpectedWarnings(); }
     void sameNodesWithAndWithoutPipelining_data();
     void sameNodesWithAndWithoutPipelining();
+    void laterCheckAsksForTheListingsWithStat_data();
+    void laterCheckAsksForTheListingsWithStat();
 };
 
 namespace {
@@ -103,6 +105,44 @@ void TestPipelinedCheck::sameNodesWithAndWithoutPipelining() {
              qPrintable(QString::number(pipelined.MostInFlight)));
     QCOMPARE(pipelined.AccountText, serial.AccountText);
     QCOMPARE(pipelined.Texts, serial.Texts);
+}
+
+void TestPipelinedCheck::laterCheckAsksForTheListingsWithStat_data() {
+    QTest::addColumn<bool>("pipelining");
+    QTest::addColumn<int>("inFlight"); // most commands sent before a reply came
+    QTest::newRow("pipelining") << true << 2;
+    QTest::newRow("one at a time") << false << 1;
+}
+
+// A check of a mailbox whose headers are all remembered reads no header; with
+// PIPELINING its LIST and UIDL go out together, one round trip instead of
+// two, and it shows what the first check showed.
+void TestPipelinedCheck::laterCheckAsksForTheListingsWithStat() {
+    QFETCH(bool, pipelining);
+    QFETCH(int, inFlight);
+    FakePop3Server server;
+    server.Listen();
+    server.OfferPipelining = pipelining;
+    FillMailbox(server, "box", 12);
+    TempState t;
+    t.State->Accounts = {FakeServerAccount("Box", "P1", server.Port())};
+    EngineRig rig(*t.State);
+    rig.RunPass();
+    const QStringList first = rig.Texts(QStringLiteral("P1"));
+    QCOMPARE(first.size(), 12);
+
+    // Replies slow enough that the commands sent together are seen together.
+    server.ReplyDelayMs = 50;
+    server.Transcript.clear();
+    server.MaxCommandsInFlight = 0;
+    rig.RunPass();
+    QCOMPARE(rig.Texts(QStringLiteral("P1")), first);
+    QCOMPARE(server.Transcript.filter(QStringLiteral("TOP ")).size(), 0);
+    const qsizetype stat = server.Transcript.indexOf(QStringLiteral("STAT"));
+    QVERIFY(stat > 0);
+    QCOMPARE(server.Transcript.mid(stat, 3),
+             (QStringList{QStringLiteral("STAT"), QStringLiteral("LIST"), QStringLiteral("UIDL")}));
+    QCOMPARE(server.MaxCommandsInFlight, inFlight);
 }
 
 QTEST_GUILESS_MAIN(TestPipelinedCheck)

@@ -141,6 +141,7 @@ void FakePop3Server::Answer(Session* session, const QByteArray& command, QByteAr
             reply.indexOf('\n') < reply.size() - end.size())
             reply.chop(end.size());
         after = EndlessAfter;
+        session->Silent = true; // a reply without end: nothing can follow it
     }
     if (command == DropMidReplyOn) {
         reply = reply.left(std::max<qsizetype>(1, reply.size() / 2));
@@ -250,8 +251,10 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
     const QByteArray command = words.value(0).toUpper();
     const QByteArray argument = words.value(1);
 
-    if (command == NoReplyTo)
+    if (command == NoReplyTo) {
+        session->Silent = true; // a stalled server answers nothing after it either
         return;
+    }
     const bool messageCommand = command == "TOP" || command == "RETR";
     if (DropAfterMessages > 0 && messageCommand && argument.toInt() > DropAfterMessages) {
         Close(session);

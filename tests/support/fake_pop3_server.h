@@ -57,7 +57,7 @@ public:
     bool SilentGreeting = false;    // connect, then say nothing
     bool DropAfterGreeting = false; // greet, then close
     QByteArray ErrOn;               // this command gets "-ERR"
-    QByteArray NoReplyTo;           // this command gets no reply at all
+    QByteArray NoReplyTo;           // no reply to this command, nor to any after it
     QByteArray DropMidReplyOn;      // half of the reply, then close
     QByteArray GarbageStatusOn;     // a status line that is neither +OK nor -ERR
     QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes

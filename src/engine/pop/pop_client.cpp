@@ -6,6 +6,7 @@
 #include "engine/pop/pop_reply_reader.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QRegularExpression>
@@ -60,6 +61,7 @@ struct PopClient::PendingCommand {
     PopReplyShape Shape;
     std::function<void(const PopReply&)> OnReply;
     qint16 HeaderNumber = 0; // a header request: the message it names
+    bool Listing = false;    // LIST or UIDL sent right behind STAT
 };
 
 PopClient::PopClient(QObject* parent)
@@ -168,7 +170,7 @@ void PopClient::FailConnection(const QString& error) {
 // that needs the server, just as it would without the requests sent ahead.
 bool PopClient::DeferFault(const QString& error) {
     if (m_operation != Operation::None || m_logonState != LoggedOn || m_pending.empty() ||
-        m_pending.front().HeaderNumber == 0)
+        (m_pending.front().HeaderNumber == 0 && !m_pending.front().Listing))
         return false;
     CloseSocket();
     m_connectionState = ConnectionIdle;
@@ -202,6 +204,10 @@ void PopClient::CloseSocket() {
         socket->deleteLater();
     }
     m_pending.clear();
+    m_sizesAhead = false;
+    m_idsAhead = false;
+    m_afterSizes = {};
+    m_afterIds = {};
     m_reader->Reset();
     m_handshaking = false;
     m_connectionState = ConnectionClosed;
@@ -215,6 +221,7 @@ void PopClient::ResetSession() {
     m_saslMechanisms.clear();
     m_sizesKnown = false;
     m_sizes.clear();
+    m_sizesFailure.clear();
     m_uidlTried = false;
     m_uniqueIds.clear();
     m_listingsDisagree = false;
@@ -253,8 +260,18 @@ void PopClient::RestartTimer() {
         m_timer.stop();
 }
 
-void PopClient::ProcessReplies() {
+void PopClient::ProcessReplies(bool allBuffered) {
+    // Replies that came in one read are handled for at most a slice of time,
+    // then the rest after a turn of the event loop: a read of a megabyte of
+    // pipelined headers would otherwise be decoded in one go while the
+    // window waits.
+    QElapsedTimer slice;
+    slice.start();
     while (m_socket && !m_pending.empty()) {
+        if (!allBuffered && slice.elapsed() >= ReplySliceMs) {
+            ProcessRepliesLater();
+            break;
+        }
         PopReply reply;
         const PopReplyReader::Result result = m_reader->Take(m_pending.front().Shape, &reply);
         if (result == PopReplyReader::Result::NeedMore)
@@ -277,20 +294,38 @@ void PopClient::ProcessReplies() {
         RestartTimer();
 }
 
+void PopClient::ProcessRepliesLater() {
+    if (m_repliesQueued)
+        return;
+    m_repliesQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket = m_socket] {
+            m_repliesQueued = false;
+            if (m_socket && m_socket == socket)
+                ProcessReplies();
+        },
+        Qt::QueuedConnection);
+}
+
 void PopClient::OnReadyRead() {
+    ReadReplies(false);
+}
+
+void PopClient::ReadReplies(bool allBuffered) {
     if (!m_socket)
         return;
     const QByteArray data = m_socket->readAll();
     m_bytesRead += data.size();
     m_reader->Append(data);
     RestartTimer();
-    ProcessReplies();
+    ProcessReplies(allBuffered);
 }
 
 void PopClient::OnDisconnected() {
     if (!m_socket)
         return;
-    OnReadyRead(); // a reply may have come just before the close
+    ReadReplies(true); // replies may have come just before the close
     if (!m_socket)
         return;
     if (m_operation == Operation::Quit) {
@@ -561,6 +596,38 @@ void PopClient::OnStat(const PopReply& reply) {
     Complete();
 }
 
+// A pass over a mailbox asks for its sizes, then its unique ids, each after
+// the reply to the call before; a server that takes pipelined commands is
+// asked for both at once with the first size, which saves a round trip. The
+// calls that need them wait for their replies.
+bool PopClient::ListingsTogether() const {
+    return SpeedUps && !m_uidlTried && m_capabilities.contains("PIPELINING") && m_socket;
+}
+
+void PopClient::SendListings() {
+    m_sizesAhead = true;
+    Send("LIST", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
+        m_sizesAhead = false;
+        if (reply.Ok)
+            TakeSizes(reply);
+        else
+            m_sizesFailure = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+        if (auto next = std::exchange(m_afterSizes, {}))
+            next();
+    });
+    m_pending.back().Listing = true;
+    m_uidlTried = true;
+    m_idsAhead = true;
+    Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
+        m_idsAhead = false;
+        if (reply.Ok)
+            TakeUniqueIds(reply);
+        if (auto next = std::exchange(m_afterIds, {}))
+            next();
+    });
+    m_pending.back().Listing = true;
+}
+
 // ---- quit and cancel -------------------------------------------------------
 
 void PopClient::Quit() {
@@ -603,14 +670,21 @@ void PopClient::CompleteSize(qint32 size) {
 void PopClient::RequestMessageSize(qint16 number) {
     if (!Begin(Operation::Size))
         return;
-    if (SpeedUps && m_sizesKnown && !m_deferredFault.isEmpty()) {
-        CompleteSize(m_sizes.value(number, 0));
+    const bool listed = m_sizesKnown || !m_sizesFailure.isEmpty();
+    if (SpeedUps && listed && !m_deferredFault.isEmpty()) {
+        AnswerSize(number);
         return;
     }
     if (!RequireLoggedOn())
         return;
-    if (SpeedUps && m_sizesKnown) {
-        CompleteSize(m_sizes.value(number, 0));
+    if (SpeedUps && listed) {
+        AnswerSize(number);
+        return;
+    }
+    if (SpeedUps && !m_sizesAhead && ListingsTogether())
+        SendListings();
+    if (SpeedUps && m_sizesAhead) {
+        m_afterSizes = [this, number] { AnswerSize(number); };
         return;
     }
     if (!SpeedUps) {
@@ -628,22 +702,53 @@ void PopClient::RequestMessageSize(qint16 number) {
             CompleteSize(0);
             return;
         }
-        m_sizesKnown = true;
-        qsizetype lines = 0;
-        for (const QByteArray& line : reply.Body.split('\n')) {
-            if (line.trimmed().isEmpty())
-                continue;
-            ++lines;
-            const QList<QByteArray> words = line.trimmed().split(' ');
-            bool okNumber = false, okSize = false;
-            const int n = words.value(0).toInt(&okNumber);
-            const qint64 size = words.value(1).toLongLong(&okSize);
-            if (okNumber && okSize && n > 0 && n <= 32767)
-                m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
-        }
-        NoteListing(lines, m_sizes.keys());
+        TakeSizes(reply);
         CompleteSize(m_sizes.value(number, 0));
     });
+}
+
+// The size of a message from the listing of sizes, or the failure of the
+// listing sent ahead, which answers the first call as its own LIST would
+// have; the next call asks again.
+void PopClient::AnswerSize(qint16 number) {
+    if (!m_sizesFailure.isEmpty()) {
+        m_lastError = std::exchange(m_sizesFailure, QString());
+        CompleteSize(0);
+        return;
+    }
+    CompleteSize(m_sizes.value(number, 0));
+}
+
+void PopClient::TakeSizes(const PopReply& reply) {
+    m_sizesKnown = true;
+    qsizetype lines = 0;
+    for (const QByteArray& line : reply.Body.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        ++lines;
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        bool okNumber = false, okSize = false;
+        const int n = words.value(0).toInt(&okNumber);
+        const qint64 size = words.value(1).toLongLong(&okSize);
+        if (okNumber && okSize && n > 0 && n <= 32767)
+            m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
+    }
+    NoteListing(lines, m_sizes.keys());
+}
+
+void PopClient::TakeUniqueIds(const PopReply& reply) {
+    qsizetype lines = 0;
+    for (const QByteArray& line : reply.Body.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        ++lines;
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        bool ok = false;
+        const int n = words.value(0).toInt(&ok);
+        if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
+            m_uniqueIds.insert(qint16(n), words.at(1));
+    }
+    NoteListing(lines, m_uniqueIds.keys());
 }
 
 void PopClient::NoteListing(qsizetype lines, const QList<qint16>& numbers) {
@@ -727,22 +832,14 @@ void PopClient::RetrieveHeaders(qint16 number) {
     if (SpeedUps && !m_uidlTried) {
         m_uidlTried = true;
         Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
-            if (reply.Ok) {
-                qsizetype lines = 0;
-                for (const QByteArray& line : reply.Body.split('\n')) {
-                    if (line.trimmed().isEmpty())
-                        continue;
-                    ++lines;
-                    const QList<QByteArray> words = line.trimmed().split(' ');
-                    bool ok = false;
-                    const int n = words.value(0).toInt(&ok);
-                    if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
-                        m_uniqueIds.insert(qint16(n), words.at(1));
-                }
-                NoteListing(lines, m_uniqueIds.keys());
-            }
+            if (reply.Ok)
+                TakeUniqueIds(reply);
             ContinueHeaders();
         });
+        return;
+    }
+    if (m_idsAhead) {
+        m_afterIds = [this] { ContinueHeaders(); };
         return;
     }
     ContinueHeaders();
@@ -891,10 +988,23 @@ void PopClient::RequestUniqueId(qint16 number) {
     auto answer = [this, number](const QString& id) {
         Complete([this, number, id] { Q_EMIT UniqueIdReply(number, id); });
     };
+    if (m_idsAhead) {
+        m_afterIds = [this, number, answer] {
+            if (m_uniqueIds.contains(number))
+                answer(UniqueId(number));
+            else
+                AskUniqueId(number, answer);
+        };
+        return;
+    }
     if (m_uniqueIds.contains(number)) {
         answer(UniqueId(number));
         return;
     }
+    AskUniqueId(number, answer);
+}
+
+void PopClient::AskUniqueId(qint16 number, const std::function<void(const QString&)>& answer) {
     Send("UIDL " + QByteArray::number(number), SingleLine(),
          [this, number, answer](const PopReply& reply) {
              const QList<QByteArray> words = reply.StatusText.split(' ');
@@ -918,7 +1028,8 @@ struct PopClient::DeliveredMessage {
     QList<PopDocument> Chunks;
 };
 
-PopClient::DeliveredMessage PopClient::PrepareMessage(const QByteArray& rawMessage, qsizetype chunkSize) {
+PopClient::DeliveredMessage PopClient::PrepareMessage(const QByteArray& rawMessage,
+                                                      qsizetype chunkSize) {
     DeliveredMessage message;
     message.Headers.State = PopDocument::HeadersReady;
     message.Headers.Headers = MimeParseHeaderFields(MimeHeaderBlock(rawMessage));
@@ -946,16 +1057,17 @@ void PopClient::DeliverMessage(const QByteArray& rawMessage) {
     m_operation = Operation::None;
     const quint64 generation = m_generation;
     auto* watcher = new QFutureWatcher<DeliveredMessage>(this);
-    connect(watcher, &QFutureWatcher<DeliveredMessage>::finished, this, [this, watcher, generation] {
-        watcher->deleteLater();
-        if (generation != m_generation)
-            return; // cancelled meanwhile
-        auto message = std::make_shared<DeliveredMessage>(watcher->result());
-        Q_EMIT DocOutput(message->Headers);
-        EmitChunks(generation, std::move(message), 0);
-    });
-    watcher->setFuture(QtConcurrent::run(PrepareMessage, rawMessage,
-                                         qsizetype(std::max(MessageChunkChars, 2))));
+    connect(watcher, &QFutureWatcher<DeliveredMessage>::finished, this,
+            [this, watcher, generation] {
+                watcher->deleteLater();
+                if (generation != m_generation)
+                    return; // cancelled meanwhile
+                auto message = std::make_shared<DeliveredMessage>(watcher->result());
+                Q_EMIT DocOutput(message->Headers);
+                EmitChunks(generation, std::move(message), 0);
+            });
+    watcher->setFuture(
+        QtConcurrent::run(PrepareMessage, rawMessage, qsizetype(std::max(MessageChunkChars, 2))));
 }
 
 void PopClient::EmitChunks(quint64 generation, std::shared_ptr<const DeliveredMessage> message,

@@ -85,6 +85,9 @@ public:
     // for. Replies read ahead beyond this bound are dropped and asked for
     // again when wanted.
     qint64 PipelineBytes = 1024 * 1024;
+    // Replies already read are handled for at most this long in one turn of
+    // the event loop.
+    int ReplySliceMs = 10;
 
     void Connect();
     void Authenticate();
@@ -173,9 +176,11 @@ private:
     void Send(const QByteArray& line, const PopReplyShape& shape,
               std::function<void(const PopReply&)> onReply);
     void Expect(const PopReplyShape& shape, std::function<void(const PopReply&)> onReply);
-    void ProcessReplies();
+    void ProcessReplies(bool allBuffered = false);
+    void ProcessRepliesLater();
     void RestartTimer();
     void OnReadyRead();
+    void ReadReplies(bool allBuffered);
     void OnDisconnected();
     void OnSocketError();
     void OnSslErrors(const QList<QSslError>& errors);
@@ -203,6 +208,12 @@ private:
     std::optional<QString> CacheKey(qint16 number) const;
     const QList<HeaderField>* CachedHeaders(qint16 number) const;
     qint32 ListedSize(qint16 number) const;
+    bool ListingsTogether() const;
+    void SendListings();
+    void TakeSizes(const PopReply& reply);
+    void TakeUniqueIds(const PopReply& reply);
+    void AnswerSize(qint16 number);
+    void AskUniqueId(qint16 number, const std::function<void(const QString&)>& answer);
 
     // Connection and call state.
     QPointer<QSslSocket> m_socket;
@@ -222,6 +233,7 @@ private:
     QString m_certError;
     QString m_peerSha256;
     qint64 m_bytesRead = 0;
+    bool m_repliesQueued = false;
 
     // What the server told us on this connection.
     QByteArray m_apopTimestamp;
@@ -233,6 +245,13 @@ private:
     bool m_uidlTried = false;
     QHash<qint16, QByteArray> m_uniqueIds;
     bool m_listingsDisagree = false;
+    // LIST and UIDL sent together and not yet answered, with the call waiting
+    // for each; a failed LIST, not yet reported.
+    bool m_sizesAhead = false;
+    bool m_idsAhead = false;
+    std::function<void()> m_afterSizes;
+    std::function<void()> m_afterIds;
+    QString m_sizesFailure;
     QString m_deferredFault; // a fault met ahead of the calls, not yet reported
 
     // Header requests of this connection.

@@ -84,36 +84,48 @@ QByteArray numberedLines(int count) {
 } // namespace
 
 void TestPopMessageCommands::uniqueIds_data() {
-    QTest::addColumn<bool>("listingFirst"); // the check's header request read the listing
+    QTest::addColumn<bool>("pipelining");
+    // What the check asked for first: "headers" reads the listing of unique
+    // ids; "size" reads it together with the sizes when pipelining.
+    QTest::addColumn<QString>("before");
     QTest::addColumn<bool>("offerUidl");
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("expectedId");
     QTest::addColumn<QString>("expectedCommand"); // the last command before the answer
 
-    QTest::newRow("asked on its own") << false << true << 2 << "uid-2"
+    QTest::newRow("asked on its own") << false << "" << true << 2 << "uid-2"
                                       << "UIDL 2";
-    QTest::newRow("from the listing read") << true << true << 2 << "uid-2"
+    QTest::newRow("from the listing read") << false << "headers" << true << 2 << "uid-2"
                                            << "UIDL";
-    QTest::newRow("no such message") << false << true << 7 << ""
+    QTest::newRow("from the listing read with the sizes") << true << "size" << true << 2 << "uid-2"
+                                                          << "UIDL";
+    QTest::newRow("no such message") << false << "" << true << 7 << ""
                                      << "UIDL 7";
-    QTest::newRow("no UIDL on the server") << false << false << 2 << ""
+    QTest::newRow("no such message in the listing read with the sizes")
+        << true << "size" << true << 7 << ""
+        << "UIDL 7";
+    QTest::newRow("no UIDL on the server") << false << "" << false << 2 << ""
                                            << "UIDL 2";
 }
 
 void TestPopMessageCommands::uniqueIds() {
-    QFETCH(bool, listingFirst);
+    QFETCH(bool, pipelining);
+    QFETCH(QString, before);
     QFETCH(bool, offerUidl);
     QFETCH(int, number);
     Rig rig;
+    rig.Server.OfferPipelining = pipelining;
     rig.Server.OfferUidl = offerUidl;
     for (int n = 1; n <= 3; ++n)
         rig.Server.AddMessage(message(n));
     QVERIFY(rig.LogOn());
-    if (listingFirst) {
-        rig.Server.OfferPipelining = false; // only the listing and one TOP
+    if (before == QLatin1String("headers")) {
         QVERIFY(rig.Run([&] { rig.Client.RetrieveHeaders(1); }));
         QCOMPARE(rig.Client.UniqueId(1), QString("uid-1"));
         QCOMPARE(rig.Client.UniqueId(3), QString("uid-3"));
+    } else if (before == QLatin1String("size")) {
+        // Answered by the sizes; the unique ids may still be on their way.
+        QVERIFY(rig.Run([&] { rig.Client.RequestMessageSize(1); }));
     } else {
         QCOMPARE(rig.Client.UniqueId(2), QString());
     }
