@@ -5,43 +5,68 @@
 
 #include <QFile>
 #include <QHash>
+#include <QVarLengthArray>
 #include <QtDebug>
 #include <algorithm>
+#include <cstdio>
 
 QString HistoryFilePath(const AppState& state) {
     return state.Paths.DataFolder + QStringLiteral("log.tmp");
 }
 
-static QByteArray numberField(qsizetype number) {
-    return QByteArray::number(number).rightJustified(HistoryFieldWidth, ' ');
+// A number right-aligned in a field of HistoryFieldWidth characters (wider
+// when it needs more), written straight into the file's bytes.
+static void appendNumberField(QByteArray& bytes, qsizetype number) {
+    char field[32];
+    const int length = std::snprintf(field, sizeof field, "%*lld", HistoryFieldWidth,
+                                     static_cast<long long>(number));
+    bytes.append(field, length);
 }
 
+// The entries' texts go straight into the file's bytes, each behind a length
+// field filled in once its text is there: the history of a large mailbox is
+// megabytes, and every copy of it costs fresh memory while the window waits.
 QByteArray EncodeHistory(const QList<HistoryEntry>& entries) {
-    QList<QByteArray> texts;
+    // Beyond what the count field can say, only the newest entries are kept.
+    qsizetype first = 0;
+    if (entries.size() > HistoryFieldLimit) {
+        qsizetype kept = 0;
+        for (first = entries.size(); first > 0 && kept < HistoryFieldLimit; --first)
+            kept += entries.at(first - 1).Text.toUtf8().size() <= HistoryFieldLimit ? 1 : 0;
+    }
+    qsizetype estimate = HistoryFieldWidth;
+    for (qsizetype i = first; i < entries.size(); ++i)
+        estimate += HistoryFieldWidth + entries.at(i).Text.size() * 3 / 2;
+    QByteArray bytes;
+    bytes.reserve(estimate);
+    bytes.append(HistoryFieldWidth, ' ');
     QList<const HistoryEntry*> written;
-    for (const HistoryEntry& entry : entries) {
-        QByteArray text = entry.Text.toUtf8();
-        if (text.size() <= HistoryFieldLimit) {
-            texts.append(std::move(text));
-            written.append(&entry);
+    written.reserve(entries.size() - first);
+    for (qsizetype i = first; i < entries.size(); ++i) {
+        const qsizetype field = bytes.size();
+        bytes.append(HistoryFieldWidth, ' ');
+        bytes += entries.at(i).Text.toUtf8();
+        const qsizetype length = bytes.size() - field - HistoryFieldWidth;
+        if (length > HistoryFieldLimit) {
+            bytes.truncate(field);
+            continue;
         }
+        const QByteArray number = QByteArray::number(length);
+        bytes.replace(field + HistoryFieldWidth - number.size(), number.size(), number);
+        written.append(&entries.at(i));
     }
-    // The count field cannot say more: keep the newest entries.
-    if (texts.size() > HistoryFieldLimit) {
-        texts.remove(0, texts.size() - HistoryFieldLimit);
-        written.remove(0, written.size() - HistoryFieldLimit);
-    }
+    const QByteArray count = QByteArray::number(written.size());
+    bytes.replace(HistoryFieldWidth - count.size(), count.size(), count);
 
-    QByteArray bytes = numberField(texts.size());
-    for (const QByteArray& text : texts)
-        bytes += numberField(text.size()) + text;
-
-    // The mailboxes, by position in a table of their names.
+    // The mailboxes, by position in a table of their names; the positions
+    // of each entry follow the table.
     QList<QByteArray> names;
     QHash<QString, qsizetype> positions;
-    QList<QList<qsizetype>> owners;
+    QByteArray owners;
+    owners.reserve(written.size() * 2 * HistoryFieldWidth);
+    QVarLengthArray<qsizetype, 4> own;
     for (const HistoryEntry* entry : written) {
-        QList<qsizetype> own;
+        own.clear();
         for (const QString& mailbox : entry->Mailboxes) {
             auto found = positions.constFind(mailbox);
             if (found == positions.constEnd()) {
@@ -55,18 +80,19 @@ QByteArray EncodeHistory(const QList<HistoryEntry>& entries) {
             if (!own.contains(found.value()))
                 own.append(found.value());
         }
-        owners.append(own);
+        appendNumberField(owners, own.size());
+        for (const qsizetype position : own)
+            appendNumberField(owners, position);
     }
     if (names.isEmpty())
         return bytes;
-    bytes += HistoryMailboxMarker + numberField(names.size());
-    for (const QByteArray& name : names)
-        bytes += numberField(name.size()) + name;
-    for (const QList<qsizetype>& own : owners) {
-        bytes += numberField(own.size());
-        for (const qsizetype position : own)
-            bytes += numberField(position);
+    bytes += HistoryMailboxMarker;
+    appendNumberField(bytes, names.size());
+    for (const QByteArray& name : names) {
+        appendNumberField(bytes, name.size());
+        bytes += name;
     }
+    bytes += owners;
     return bytes;
 }
 

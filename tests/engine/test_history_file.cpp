@@ -17,6 +17,7 @@ private Q_SLOTS:
     void decodeDamaged_data();
     void decodeDamaged();
     void leavesOutEntriesTooLongForTheLengthField();
+    void keepsTheNewestEntriesTheCountCanSay();
     void missingFileGivesAnEmptyList();
     void emptyListLeavesNoFile();
     void createsTheDataFolder();
@@ -110,6 +111,24 @@ void TestHistoryFile::leavesOutEntriesTooLongForTheLengthField() {
     auto restarted = t.Reopen();
     LoadHistory(*restarted);
     QCOMPARE(restarted->SeenHeaders.Texts(), (QStringList{"Subject : first\r\n", longest}));
+}
+
+// More entries than the count field can say: the newest that fit are kept,
+// with one too long for its length field among them left out.
+void TestHistoryFile::keepsTheNewestEntriesTheCountCanSay() {
+    QList<HistoryEntry> entries;
+    for (int i = 0; i < HistoryFieldLimit + 3; ++i)
+        entries.append(HistoryEntry{QString::number(i), {}});
+    entries[HistoryFieldLimit].Text = QString(HistoryFieldLimit + 1, 'z');
+    QStringList expected;
+    for (qsizetype i = 3; i < entries.size(); ++i) {
+        if (i != HistoryFieldLimit)
+            expected.append(QString::number(i));
+    }
+    expected.prepend(QStringLiteral("2"));
+    const QByteArray bytes = EncodeHistory(entries);
+    QVERIFY(bytes.startsWith("99999    12    13    14"));
+    QCOMPARE(DecodeHistory(bytes), expected);
 }
 
 void TestHistoryFile::missingFileGivesAnEmptyList() {
