@@ -36,6 +36,18 @@ private:
     };
     Run Larkwatch(const QStringList& arguments);
     QString Value(const QString& key) const { return m_fixture.Value(key); }
+    // The fixture's user bob over TLS, its certificate trusted by fingerprint.
+    MailAccount BobOverTls() const {
+        MailAccount bob;
+        bob.Title = "Bob";
+        bob.Host = Value("HOST");
+        bob.Port = Value("POP3S_PORT").toInt();
+        bob.Security = "TLS";
+        bob.CertSHA256 = Value("CERT_SHA256");
+        bob.User = "bob";
+        bob.Password = Value("PASSWORD_bob");
+        return bob;
+    }
 
     DovecotFixture m_fixture;
     TempState m_temp;
@@ -106,14 +118,7 @@ static QByteArray message(const QByteArray& subject, const QByteArray& id) {
 
 void TestCheckMode::checkPrintsTreeThenJsonTellsNewFromSeen() {
     AppState& s = *m_temp.State;
-    MailAccount bob;
-    bob.Title = "Bob";
-    bob.Host = Value("HOST");
-    bob.Port = Value("POP3S_PORT").toInt();
-    bob.Security = "TLS";
-    bob.CertSHA256 = Value("CERT_SHA256");
-    bob.User = "bob";
-    bob.Password = Value("PASSWORD_bob");
+    const MailAccount bob = BobOverTls();
     MailAccount wrong = bob;
     wrong.Title = "Wrong";
     wrong.Port = Value("POP3_PORT").toInt();
@@ -197,14 +202,7 @@ void TestCheckMode::checkPrintsTreeThenJsonTellsNewFromSeen() {
 void TestCheckMode::checkTakesPasswordsFromKeyring() {
     AppState& s = *m_temp.State;
     s.Vault = std::make_unique<KeychainVault>();
-    MailAccount bob;
-    bob.Title = "Bob";
-    bob.Host = Value("HOST");
-    bob.Port = Value("POP3S_PORT").toInt();
-    bob.Security = "TLS";
-    bob.CertSHA256 = Value("CERT_SHA256");
-    bob.User = "bob";
-    bob.Password = Value("PASSWORD_bob");
+    const MailAccount bob = BobOverTls();
     MailAccount gone = bob;
     gone.Title = "Gone";
     gone.User = "nobody";

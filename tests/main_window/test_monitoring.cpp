@@ -6,6 +6,7 @@
 #include "main_window/main_window.h"
 #include "records/account_store.h"
 #include "support/temp_state.h"
+#include "window_rig.h"
 #include "support/fail_on_warning.h"
 
 #include <QAction>
@@ -22,26 +23,6 @@ private Q_SLOTS:
     void countdownTicksInTheWindow();
     void suspendAndResumeFromTheMenu();
     void failedCheckExplainsItselfInTheToolTip();
-};
-
-struct WindowRig {
-    explicit WindowRig(quint16 port) {
-        MailAccount a;
-        a.Title = "Home";
-        a.Host = "127.0.0.1";
-        a.Port = port;
-        a.User = "ann";
-        a.Password = "secret";
-        t.State->Accounts = {a};
-        SaveAccounts(*t.State);
-        window = std::make_unique<MainWindow>(*t.State);
-        window->Form_Load();
-    }
-    QAction* Action(const char* name) const { return window->Menus().Action(name); }
-    QString Key() const { return t.State->Account(1).NodeKey; }
-
-    TempState t;
-    std::unique_ptr<MainWindow> window;
 };
 
 static FakePop3Server& serverWithTwoMessages(FakePop3Server& server) {

@@ -6,6 +6,7 @@
 #include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
+#include "window_rig.h"
 #include "tree/account_tree_model.h"
 
 #include <QDBusConnection>
@@ -58,27 +59,6 @@ private:
     QDBusConnection m_bus;
 };
 
-struct WindowRig {
-    explicit WindowRig(quint16 port) {
-        MailAccount a;
-        a.Title = "Home";
-        a.Host = "127.0.0.1";
-        a.Port = port;
-        a.User = "ann";
-        a.Password = "secret";
-        t.State->Accounts = {a};
-        SaveAccounts(*t.State);
-        window = std::make_unique<MainWindow>(*t.State);
-        window->Form_Load();
-        // No pass of its own: only the wake brings one.
-        t.State->SecondsLeft = 3600;
-    }
-    QString Key() const { return t.State->Account(1).NodeKey; }
-
-    TempState t;
-    std::unique_ptr<MainWindow> window;
-};
-
 void FillTwo(FakePop3Server& server) {
     server.AddMessage("Subject: First\r\nFrom: Ann <ann@example.org>\r\nMessage-ID: <1@x>\r\n\r\n"
                       "Hi\r\n",
@@ -104,6 +84,7 @@ void TestResumeChecks::wakeBringsACheckWithinSeconds() {
     QVERIFY(logind.Connected());
     QVERIFY(logind.OwnLogindName());
     WindowRig rig(server.Port());
+    rig.t.State->SecondsLeft = 3600; // no pass of its own: only the wake brings one
     QVERIFY(rig.window->FreshChecks().WatchesLogind());
 
     QVERIFY(logind.PrepareForSleep(true));
@@ -129,6 +110,7 @@ void TestResumeChecks::connectionOpenAcrossSuspendIsEnded() {
     BusSender logind("fake-logind-stall");
     QVERIFY(logind.OwnLogindName());
     WindowRig rig(server.Port());
+    rig.t.State->SecondsLeft = 3600; // no pass of its own: only the wake brings one
     QVERIFY(rig.window->FreshChecks().WatchesLogind());
 
     // While the pass waits for the server, the machine sleeps and wakes.
@@ -167,6 +149,7 @@ void TestResumeChecks::signalFromAnotherSenderIsIgnored() {
     FakePop3Server server;
     QVERIFY(server.Listen());
     WindowRig rig(server.Port());
+    rig.t.State->SecondsLeft = 3600; // no pass of its own: only the wake brings one
     QSignalSpy soon(&rig.window->FreshChecks(), &FreshCheckTriggers::CheckSoon);
     QSignalSpy stale(&rig.window->FreshChecks(), &FreshCheckTriggers::ConnectionsStale);
 

@@ -1,5 +1,6 @@
 #include "records/account_store.h"
 #include "records/password_codec.h"
+#include "support/sample_account.h"
 #include "support/temp_state.h"
 #include "support/fail_on_warning.h"
 
@@ -25,13 +26,7 @@ private Q_SLOTS:
 };
 
 static MailAccount account(const QString& title, const QString& password = "secret") {
-    MailAccount a;
-    a.Title = title;
-    a.Host = title.toLower() + ".example.org";
-    a.User = "user-" + title;
-    a.Password = password;
-    a.Port = 110;
-    return a;
+    return SampleAccount(title, password);
 }
 
 void TestAccountStore::passwordExamples() {

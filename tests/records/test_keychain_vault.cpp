@@ -2,6 +2,7 @@
 #include "records/keychain_vault.h"
 #include "records/keyring_passwords.h"
 #include "records/password_codec.h"
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "support/file_contents.h"
 #include "support/temp_state.h"
@@ -29,13 +30,7 @@ QString stored(const AppState& state, int n) {
 }
 
 MailAccount account(const QString& title, const QString& password) {
-    MailAccount a;
-    a.Title = title;
-    a.Host = title.toLower() + ".example.org";
-    a.User = "user-" + title;
-    a.Password = password;
-    a.Port = 995;
-    return a;
+    return SampleAccount(title, password, 995);
 }
 
 std::unique_ptr<AppState> withKeyring(std::unique_ptr<AppState> state) {

@@ -1,6 +1,7 @@
 #include "records/account_store.h"
 #include "records/keyring_passwords.h"
 #include "records/password_codec.h"
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "support/fake_password_vault.h"
 #include "support/file_contents.h"
@@ -29,13 +30,7 @@ private Q_SLOTS:
 
 namespace {
 MailAccount account(const QString& title, const QString& password) {
-    MailAccount a;
-    a.Title = title;
-    a.Host = title.toLower() + ".example.org";
-    a.User = "user-" + title;
-    a.Password = password;
-    a.Port = 110;
-    return a;
+    return SampleAccount(title, password);
 }
 
 FakePasswordVault& attachVault(AppState& state,

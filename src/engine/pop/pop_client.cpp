@@ -719,35 +719,41 @@ void PopClient::AnswerSize(qint16 number) {
     CompleteSize(m_sizes.value(number, 0));
 }
 
-void PopClient::TakeSizes(const PopReply& reply) {
-    m_sizesKnown = true;
+// Calls `take` with the words of each line of a LIST or UIDL listing that
+// names a message number from 1 to 32,767; returns the number of its lines.
+template <typename Take> static qsizetype EachListingLine(const QByteArray& body, Take take) {
     qsizetype lines = 0;
-    for (const QByteArray& line : reply.Body.split('\n')) {
-        if (line.trimmed().isEmpty())
-            continue;
-        ++lines;
-        const QList<QByteArray> words = line.trimmed().split(' ');
-        bool okNumber = false, okSize = false;
-        const int n = words.value(0).toInt(&okNumber);
-        const qint64 size = words.value(1).toLongLong(&okSize);
-        if (okNumber && okSize && n > 0 && n <= 32767)
-            m_sizes.insert(qint16(n), qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
-    }
-    NoteListing(lines, m_sizes.keys());
-}
-
-void PopClient::TakeUniqueIds(const PopReply& reply) {
-    qsizetype lines = 0;
-    for (const QByteArray& line : reply.Body.split('\n')) {
+    for (const QByteArray& line : body.split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
         ++lines;
         const QList<QByteArray> words = line.trimmed().split(' ');
         bool ok = false;
         const int n = words.value(0).toInt(&ok);
-        if (ok && n > 0 && n <= 32767 && words.size() >= 2 && !words.at(1).isEmpty())
-            m_uniqueIds.insert(qint16(n), words.at(1));
+        if (ok && n > 0 && n <= 32767)
+            take(qint16(n), words);
     }
+    return lines;
+}
+
+void PopClient::TakeSizes(const PopReply& reply) {
+    m_sizesKnown = true;
+    const qsizetype lines =
+        EachListingLine(reply.Body, [this](qint16 n, const QList<QByteArray>& words) {
+            bool ok = false;
+            const qint64 size = words.value(1).toLongLong(&ok);
+            if (ok)
+                m_sizes.insert(n, qint32(std::clamp<qint64>(size, 0, INT32_MAX)));
+        });
+    NoteListing(lines, m_sizes.keys());
+}
+
+void PopClient::TakeUniqueIds(const PopReply& reply) {
+    const qsizetype lines =
+        EachListingLine(reply.Body, [this](qint16 n, const QList<QByteArray>& words) {
+            if (words.size() >= 2 && !words.at(1).isEmpty())
+                m_uniqueIds.insert(n, words.at(1));
+        });
     NoteListing(lines, m_uniqueIds.keys());
 }
 
