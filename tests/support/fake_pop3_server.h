@@ -60,7 +60,7 @@ public:
     QByteArray NoReplyTo;           // no reply to this command, nor to any after it
     QByteArray DropMidReplyOn;      // half of the reply, then close
     QByteArray GarbageStatusOn;     // a status line that is neither +OK nor -ERR
-    QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes
+    QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes, then no reply
     qint64 OversizedLineBytes = 2 * 1024 * 1024;
     // The reply without the "." that ends a multi-line one, then lines
     // without end (up to EndlessReplyLimit bytes, then the connection is
