@@ -122,12 +122,12 @@ void RemoveUnusedEntries(AppState& state, const QSet<QString>& entriesInUse) {
 bool PasswordsWantMoving(const AppState& state) {
     namespace K = AccountKeys;
     const SectionReader accounts(state.Store, K::Section);
+    const bool inKeyringWanted = state.AppSettings.Keyring && state.Vault;
     for (int n = 1; n <= state.AccountCount(); ++n) {
         const MailAccount& a = state.Account(n);
         if (!a.PasswordProblem.isEmpty() || a.Password.isEmpty())
             continue;
-        const bool wanted = state.AppSettings.Keyring && state.Vault;
-        if (IsKeyringMarker(accounts.Read(K::Password, n)) != wanted)
+        if (IsKeyringMarker(accounts.Read(K::Password, n)) != inKeyringWanted)
             return true;
     }
     return false;

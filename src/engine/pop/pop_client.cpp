@@ -61,7 +61,7 @@ struct PopClient::PendingCommand {
     PopReplyShape Shape;
     std::function<void(const PopReply&)> OnReply;
     qint16 HeaderNumber = 0; // a header request: the message it names
-    bool Listing = false;    // LIST or UIDL sent right behind STAT
+    bool IdsAhead = false;   // UIDL sent right behind LIST
 };
 
 PopClient::PopClient(QObject* parent)
@@ -164,13 +164,13 @@ void PopClient::FailConnection(const QString& error) {
     FailOperation();
 }
 
-// A fault met in the reply to a header request sent ahead, while no call
+// A fault met in the reply to a header request (or the UIDL) sent ahead, while no call
 // waits for the server: the replies before it have all been read. The calls
 // they answer are still answered from them, and the fault ends the first call
 // that needs the server, just as it would without the requests sent ahead.
 bool PopClient::DeferFault(const QString& error) {
     if (m_operation != Operation::None || m_logonState != LoggedOn || m_pending.empty() ||
-        (m_pending.front().HeaderNumber == 0 && !m_pending.front().Listing))
+        (m_pending.front().HeaderNumber == 0 && !m_pending.front().IdsAhead))
         return false;
     CloseSocket();
     m_connectionState = ConnectionIdle;
@@ -204,9 +204,7 @@ void PopClient::CloseSocket() {
         socket->deleteLater();
     }
     m_pending.clear();
-    m_sizesAhead = false;
     m_idsAhead = false;
-    m_afterSizes = {};
     m_afterIds = {};
     m_reader->Reset();
     m_handshaking = false;
@@ -221,7 +219,6 @@ void PopClient::ResetSession() {
     m_saslMechanisms.clear();
     m_sizesKnown = false;
     m_sizes.clear();
-    m_sizesFailure.clear();
     m_uidlTried = false;
     m_uniqueIds.clear();
     m_listingsDisagree = false;
@@ -598,24 +595,11 @@ void PopClient::OnStat(const PopReply& reply) {
 
 // A pass over a mailbox asks for its sizes, then its unique ids, each after
 // the reply to the call before; a server that takes pipelined commands is
-// asked for both at once with the first size, which saves a round trip. The
-// calls that need them wait for their replies.
-bool PopClient::ListingsTogether() const {
-    return SpeedUps && !m_uidlTried && m_capabilities.contains("PIPELINING") && m_socket;
-}
-
-void PopClient::SendListings() {
-    m_sizesAhead = true;
-    Send("LIST", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
-        m_sizesAhead = false;
-        if (reply.Ok)
-            TakeSizes(reply);
-        else
-            m_sizesFailure = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
-        if (auto next = std::exchange(m_afterSizes, {}))
-            next();
-    });
-    m_pending.back().Listing = true;
+// asked for the unique ids right behind the sizes, which saves a round trip.
+// The calls that need them wait for their reply.
+void PopClient::SendUniqueIdsAhead() {
+    if (!SpeedUps || m_uidlTried || !m_capabilities.contains("PIPELINING") || !m_socket)
+        return;
     m_uidlTried = true;
     m_idsAhead = true;
     Send("UIDL", MultiLine(MaxListingBytes), [this](const PopReply& reply) {
@@ -625,7 +609,7 @@ void PopClient::SendListings() {
         if (auto next = std::exchange(m_afterIds, {}))
             next();
     });
-    m_pending.back().Listing = true;
+    m_pending.back().IdsAhead = true;
 }
 
 // ---- quit and cancel -------------------------------------------------------
@@ -670,21 +654,14 @@ void PopClient::CompleteSize(qint32 size) {
 void PopClient::RequestMessageSize(qint16 number) {
     if (!Begin(Operation::Size))
         return;
-    const bool listed = m_sizesKnown || !m_sizesFailure.isEmpty();
-    if (SpeedUps && listed && !m_deferredFault.isEmpty()) {
-        AnswerSize(number);
+    if (SpeedUps && m_sizesKnown && !m_deferredFault.isEmpty()) {
+        CompleteSize(m_sizes.value(number, 0));
         return;
     }
     if (!RequireLoggedOn())
         return;
-    if (SpeedUps && listed) {
-        AnswerSize(number);
-        return;
-    }
-    if (SpeedUps && !m_sizesAhead && ListingsTogether())
-        SendListings();
-    if (SpeedUps && m_sizesAhead) {
-        m_afterSizes = [this, number] { AnswerSize(number); };
+    if (SpeedUps && m_sizesKnown) {
+        CompleteSize(m_sizes.value(number, 0));
         return;
     }
     if (!SpeedUps) {
@@ -705,18 +682,7 @@ void PopClient::RequestMessageSize(qint16 number) {
         TakeSizes(reply);
         CompleteSize(m_sizes.value(number, 0));
     });
-}
-
-// The size of a message from the listing of sizes, or the failure of the
-// listing sent ahead, which answers the first call as its own LIST would
-// have; the next call asks again.
-void PopClient::AnswerSize(qint16 number) {
-    if (!m_sizesFailure.isEmpty()) {
-        m_lastError = std::exchange(m_sizesFailure, QString());
-        CompleteSize(0);
-        return;
-    }
-    CompleteSize(m_sizes.value(number, 0));
+    SendUniqueIdsAhead();
 }
 
 // Calls `take` with the words of each line of a LIST or UIDL listing that

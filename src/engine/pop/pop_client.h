@@ -208,11 +208,9 @@ private:
     std::optional<QString> CacheKey(qint16 number) const;
     const QList<HeaderField>* CachedHeaders(qint16 number) const;
     qint32 ListedSize(qint16 number) const;
-    bool ListingsTogether() const;
-    void SendListings();
+    void SendUniqueIdsAhead();
     void TakeSizes(const PopReply& reply);
     void TakeUniqueIds(const PopReply& reply);
-    void AnswerSize(qint16 number);
     void AskUniqueId(qint16 number, const std::function<void(const QString&)>& answer);
 
     // Connection and call state.
@@ -245,13 +243,10 @@ private:
     bool m_uidlTried = false;
     QHash<qint16, QByteArray> m_uniqueIds;
     bool m_listingsDisagree = false;
-    // LIST and UIDL sent together and not yet answered, with the call waiting
-    // for each; a failed LIST, not yet reported.
-    bool m_sizesAhead = false;
+    // UIDL sent right behind LIST and not yet answered, with the call that
+    // waits for it.
     bool m_idsAhead = false;
-    std::function<void()> m_afterSizes;
     std::function<void()> m_afterIds;
-    QString m_sizesFailure;
     QString m_deferredFault; // a fault met ahead of the calls, not yet reported
 
     // Header requests of this connection.
