@@ -3,7 +3,8 @@
 #
 # The layers, lowest first; a folder may include its own layer and those below:
 #   records < engine/mime < engine/pop < tree < engine
-#     < main_window, commands, notify, dialogs (the widgets, one layer) < app
+#     < main_window < notify, commands < dialogs < app
+# notify and commands stand side by side: neither includes the other.
 # tests/ mirrors src/: a test folder may include what the src folder of the
 # same name may, and tests/support; tests/support may include everything
 # below app.
@@ -18,9 +19,11 @@ rank() {
     engine/pop) echo 2 ;;
     tree) echo 3 ;;
     engine) echo 4 ;;
-    main_window | commands | notify | dialogs) echo 5 ;;
-    support) echo 5 ;;
-    app) echo 6 ;;
+    main_window) echo 5 ;;
+    notify | commands) echo 6 ;;
+    dialogs) echo 7 ;;
+    support) echo 8 ;;
+    app) echo 9 ;;
     *) echo "" ;;
     esac
 }
@@ -55,7 +58,8 @@ while IFS= read -r file; do
         if [ -z "$target_rank" ]; then
             echo "$file: includes \"$inc\", which is in no layer"
             status=1
-        elif [ "$target" = support ] || [ "$target_rank" -gt "$own_rank" ]; then
+        elif [ "$target" = support ] || [ "$target_rank" -gt "$own_rank" ] ||
+            { [ "$target_rank" -eq "$own_rank" ] && [ "$target" != "$own" ]; }; then
             echo "$file: includes \"$inc\" from layer $target, above its own layer $own"
             status=1
         fi

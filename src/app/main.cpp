@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/check_mode.h"
+#include "app/command_groups.h"
 #include "app/termination_signals.h"
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
@@ -84,6 +85,7 @@ int main(int argc, char* argv[]) {
     // The dialog, the sounds and the tray icon outlive the window that uses them.
     Notifications notifications(state);
     MainWindow window(state, notifications.Collaborators());
+    ConnectCommandGroups(window);
     notifications.Attach(window);
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);

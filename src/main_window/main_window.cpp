@@ -1,11 +1,9 @@
 #include "main_window/main_window.h"
 
-#include "commands/window_commands.h"
 #include "engine/fresh_check_triggers.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
-#include "dialogs/dialog_commands.h"
 #include "main_window/default_collaborators.h"
 #include "main_window/monitoring_commands.h"
 #include "tree/account_nodes.h"
@@ -70,8 +68,8 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
 
     connect(m_menus->Action(QStringLiteral("mnuExit")), &QAction::triggered, this,
             &MainWindow::mnuExit_Click);
-    // The other menu commands are connected by the parts that provide them,
-    // through Menus().Action("mnu…").
+    // The other menu commands are connected from outside, through
+    // Menus().Action("mnu…"): the window does not know who provides them.
 
     m_poolingEvent->setObjectName(QStringLiteral("PoolingEvent"));
     m_poolingEvent->setInterval(1000);
@@ -86,9 +84,7 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     connect(m_freshChecks, &FreshCheckTriggers::CheckSoon, this,
             [this] { m_scheduler->CheckSoon(); });
     ConnectMonitoringCommands(*m_menus, *m_scheduler, this);
-    ConnectWindowCommands(*this);
     UseCollaborators(collaborators);
-    ConnectDialogCommands(*this);
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &MainWindow::CloseForSessionEnd);

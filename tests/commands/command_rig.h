@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/window_commands.h"
 #include "engine/pop/pop_client.h"
 #include "main_window/account_tree_view.h"
 #include "main_window/main_menus.h"
@@ -52,6 +53,7 @@ struct CommandRig {
         State().Accounts = accounts;
         SaveAccounts(State());
         Window = std::make_unique<MainWindow>(State());
+        ConnectWindowCommands(*Window);
         Window->Form_Load();
         // No pass of the timer's own while a test works.
         State().SecondsLeft = 3600;

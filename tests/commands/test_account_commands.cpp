@@ -27,6 +27,7 @@ private Q_SLOTS:
     void modifyBetweenDisabledAndEnabled();
     void deleteTheFirstOfThree();
     void deleteTheOnlyAccount();
+    void deleteTheAccountReachedWithTheKeyboard();
     void trustTheServersCertificate_data();
     void trustTheServersCertificate();
 };
@@ -283,6 +284,30 @@ void TestAccountCommands::deleteTheFirstOfThree() {
     QCOMPARE(store.ReadSetting("Accounts", "Title1", ""), QString("Two"));
     QCOMPARE(store.ReadSetting("Accounts", "Title2", ""), QString("Three"));
     QVERIFY(window.PoolingEvent().isActive());
+}
+
+// After a click on Work's message and a move to Home with the keyboard,
+// Delete Account deletes Home, the highlighted account, not Work.
+void TestAccountCommands::deleteTheAccountReachedWithTheKeyboard() {
+    CommandRig rig;
+    rig.AddMail(1);
+    rig.Start({rig.Account("Work"), rig.Account("Home")});
+    rig.UpdateNow();
+    const QString work = rig.Key(1), home = rig.Key(2);
+    rig.Tree().SetExpanded(home, true);
+    rig.Click(rig.Child(1, 0));
+    QCOMPARE(rig.State().CurrentAccount, qint16(1));
+
+    QTest::keyClick(&rig.Window->Tree(), Qt::Key_End);
+    QCOMPARE(rig.Tree().SelectedKey(), rig.Child(2, 0));
+    QTest::keyClick(&rig.Window->Tree(), Qt::Key_Up);
+    QCOMPARE(rig.Tree().SelectedKey(), home);
+    rig.Action("mnuDeleteAccount")->trigger();
+
+    QCOMPARE(rig.State().AccountCount(), 1);
+    QCOMPARE(rig.State().Account(1).Title, QString("Work"));
+    QVERIFY(rig.Tree().HasNode(work));
+    QVERIFY(!rig.Tree().HasNode(home));
 }
 
 void TestAccountCommands::deleteTheOnlyAccount() {

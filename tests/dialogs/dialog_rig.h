@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/dialog_commands.h"
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "notify/recording_sound_device.h"
@@ -27,6 +28,7 @@ struct WindowRig {
         window = std::make_unique<MainWindow>(
             state, WindowCollaborators{
                        .Memory = nullptr, .Tray = &tray, .NewMail = nullptr, .Sounds = &sounds});
+        ConnectDialogCommands(*window);
         window->Form_Load();
         tray.InTray.clear();
     }
