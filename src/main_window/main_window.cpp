@@ -188,7 +188,10 @@ void MainWindow::Form_Resize() {
                 if (IsMinimized() && m_state.AppSettings.RunInTray && TrayAvailable())
                     hide();
             });
-        m_parts.Memory->MarkAllRead();
+        // Not while a check or a command holds the menus (a view's message
+        // window open, a deletion at work): their messages stay new.
+        if (AccountsMenuEnabled())
+            m_parts.Memory->MarkAllRead();
     }
     m_parts.Tray->SetPicture(TrayPicture::NoNewMail, 0);
     LayOutTreeArea();

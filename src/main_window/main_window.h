@@ -75,7 +75,8 @@ public:
     // The icon in the notification area.
     TrayArea& Tray() const { return *m_parts.Tray; }
 
-    // Whether "&Accounts" is enabled (false while a check runs).
+    // Whether "&Accounts" is enabled (false while a check runs, and while a
+    // view or deletion of a message holds the menus).
     bool AccountsMenuEnabled() const;
     // Brings the window back in the state recorded when it was last not
     // minimised (normal or maximised), shows it if hidden, and gives the tree

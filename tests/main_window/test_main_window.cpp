@@ -401,24 +401,33 @@ void TestMainWindow::minimise_data() {
     QTest::addColumn<bool>("runInTray");
     QTest::addColumn<bool>("trayAvailable");
     QTest::addColumn<bool>("hidden");
-    QTest::newRow("RunInTray with a tray: hidden") << true << true << true;
-    QTest::newRow("RunInTray without a tray: on the task bar") << true << false << false;
-    QTest::newRow("no RunInTray: on the task bar") << false << true << false;
+    QTest::addColumn<bool>("menusEnabled"); // else a check or command holds them
+    QTest::addColumn<QStringList>("events");
+    const QStringList marked = {"MarkAllRead", "TrayPicture 0"};
+    QTest::newRow("RunInTray with a tray: hidden") << true << true << true << true << marked;
+    QTest::newRow("RunInTray without a tray: on the task bar")
+        << true << false << false << true << marked;
+    QTest::newRow("no RunInTray: on the task bar") << false << true << false << true << marked;
+    QTest::newRow("menus held: nothing marked read")
+        << false << true << false << false << QStringList{"TrayPicture 0"};
 }
 
 void TestMainWindow::minimise() {
     QFETCH(bool, runInTray);
     QFETCH(bool, trayAvailable);
     QFETCH(bool, hidden);
+    QFETCH(bool, menusEnabled);
+    QFETCH(QStringList, events);
     Write("RunInTray", runInTray ? "True" : "False");
     m_trayAvailable = trayAvailable;
     MainWindow& w = Load();
+    w.SetTopMenusEnabled(menusEnabled);
     m_events.clear();
     w.showMinimized();
     QVERIFY(w.IsMinimized());
     QVERIFY(FlushZeroTimers());
     QCOMPARE(w.isVisible(), !hidden);
-    QCOMPARE(m_events, QStringList({"MarkAllRead", "TrayPicture 0"}));
+    QCOMPARE(m_events, events);
     QCOMPARE(w.Tag(), QString("0"));
 }
 
