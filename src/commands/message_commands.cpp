@@ -168,6 +168,8 @@ void mnuViewMessage_Click(MainWindow& window) {
     if (show) {
         // The window opens while the server says goodbye.
         session.Close();
+        // The user reads with the normal pointer; the menus stay off.
+        window.SetBusyCursor(false);
         MsgInfo viewer(text, &window);
         viewer.exec();
         session.WaitWhileBusy();

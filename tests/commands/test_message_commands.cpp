@@ -47,11 +47,12 @@ struct WindowText {
                   AccountText = rig.Tree().Text(rig.Key(1));
                   Viewing = rig.State().ViewingMessage;
                   TimerStopped = !rig.Window->PoolingEvent().isActive();
+                  BusyPointer = QApplication::overrideCursor() != nullptr;
                   qobject_cast<QDialog*>(window)->reject();
               },
               kDialogWaitMs) {}
     QString Text, Caption, AccountText;
-    bool ReadOnly = false, Viewing = false, TimerStopped = false;
+    bool ReadOnly = false, Viewing = false, TimerStopped = false, BusyPointer = false;
     AnswerNextModal answer;
 };
 
@@ -106,6 +107,7 @@ void TestMessageCommands::viewShowsTheMessage() {
         QVERIFY(shown.ReadOnly);
         QVERIFY(shown.Viewing);
         QVERIFY(shown.TimerStopped);
+        QVERIFY(!shown.BusyPointer); // the user reads with the normal pointer
         QCOMPARE(shown.AccountText, before);
         QCOMPARE(shown.Text, QString("From: Jürgen <j@example.org>\nSubject: Grüße\n\n"
                                      "Erste Zeile\n.punkt\n"));
@@ -218,6 +220,7 @@ void TestMessageCommands::viewWhenTheMailboxChanged() {
         WindowText shown(rig);
         rig.Action("mnuViewMessage")->trigger();
         QCOMPARE(shown.Text, MessageWindowNote::MailboxChanged(2));
+        QVERIFY(!shown.BusyPointer);
         QVERIFY(!shown.Text.contains('\n'));
     }
     // Nothing was fetched; the account was listed again as the server numbers it.
@@ -260,6 +263,7 @@ void TestMessageCommands::properties() {
         rig.Action("mnuProperties")->trigger();
         QVERIFY(shown.TimerStopped);
         QVERIFY(!shown.Viewing);
+        QVERIFY(!shown.BusyPointer);
         QCOMPARE(shown.Text.isEmpty(), empty);
         if (!empty)
             QVERIFY(shown.Text.startsWith("From : Sender 1 <s@example.org>\nTo : ann@example.org\n"
