@@ -53,6 +53,13 @@ void Scheduler::RestartCountdown() {
 }
 
 void Scheduler::PoolingEvent_Timer() {
+    // A command that ended while the pass yields (a dialog closed while its
+    // sounds play) may have started the timer again: no pass starts inside
+    // another, and the pass starts the timer itself when it ends.
+    if (m_passRunning) {
+        PoolingEvent.stop();
+        return;
+    }
     --m_state.SecondsLeft;
     m_host.SetTimeLeftText(CountdownText(m_state.SecondsLeft));
     if (m_state.SecondsLeft > 0) {
@@ -181,6 +188,8 @@ QStringList WavFilesForPass(const AppState& state, const AccountTreeModel& tree)
 }
 
 void Scheduler::mnuUpdateNow_Click() {
+    if (m_passRunning)
+        return;
     ResetCountdown();
     m_passRunning = true;
     m_host.BringBackWindow();

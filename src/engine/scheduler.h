@@ -31,6 +31,8 @@ public:
 
     QTimer& PoolingEvent;
 
+    // Neither a tick nor Update Now starts a pass while one runs: each does
+    // nothing then (a tick stops the timer, which the pass starts at its end).
     void PoolingEvent_Timer();
     void mnuUpdateNow_Click();
     void mnuSuspend_Click();

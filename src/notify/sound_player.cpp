@@ -61,13 +61,19 @@ bool SoundPlayer::WaitForSoundIdle() {
     return true;
 }
 
-void SoundPlayer::PlayMessage() {
+bool SoundPlayer::TakeDevice() {
     if (!WaitForSoundIdle())
-        return;
+        return false;
     // A sound that outlived a timed-out wait reports its end when closed;
     // only after that is the device busy with the new one.
     m_device.Close();
     m_soundIdle = false;
+    return true;
+}
+
+void SoundPlayer::PlayMessage() {
+    if (!TakeDevice())
+        return;
 
     const GeneralOptions& options = m_state.AppSettings;
     if (options.PlayWav) {
@@ -95,19 +101,16 @@ void SoundPlayer::PlaySounds(const QStringList& wavFiles) {
     QStringList files = wavFiles;
     SortArray(0, qint32(files.size()) - 1, files);
     // A WAV action names its own file: it is played as a single play, also
-    // while the general option is random play.
-    GeneralOptions& options = m_state.AppSettings;
-    const QString keptFile = options.WavFile;
-    const bool keptPlayWav = options.PlayWav;
+    // while the general option is random play. The options stay as they are:
+    // a dialog opened while a sound plays shows and keeps the user's own.
     QString playedLast;
     for (qsizetype n = 0; n < files.size(); ++n) {
         if (n > 0 && files.at(n) == playedLast)
             continue;
         playedLast = files.at(n);
-        options.WavFile = playedLast;
-        options.PlayWav = true;
-        PlayMessage();
+        if (!TakeDevice())
+            return;
+        m_fileName = playedLast;
+        m_device.Play(m_fileName);
     }
-    options.WavFile = keptFile;
-    options.PlayWav = keptPlayWav;
 }

@@ -36,7 +36,8 @@ public:
     bool SoundIdle() const { return m_soundIdle; }
 
     // After a pass: the configured sound once when no WAV action matched,
-    // otherwise each distinct file of the matching actions once, in order.
+    // otherwise each distinct file of the matching actions once, in order,
+    // the options left as they are while the sounds wait for each other.
     void PlaySounds(const QStringList& wavFiles) override;
 
     // How long a play may wait for the one before it to end before it goes
@@ -46,6 +47,9 @@ public:
 private:
     // False when the wait was cut short because the program is quitting.
     bool WaitForSoundIdle();
+    // Waits for the sound before to end and makes the device ready for the
+    // next; false when the program is quitting.
+    bool TakeDevice();
 
     AppState& m_state;
     SoundDevice& m_device;

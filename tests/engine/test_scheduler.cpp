@@ -1,3 +1,4 @@
+#include "engine_rig.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void savingOptionsRestartsCountdown();
     void soundSelection_data();
     void soundSelection();
+    void noPassStartsInsideAPass();
 };
 
 struct SchedulerRig {
@@ -175,6 +177,39 @@ void TestScheduler::soundSelection() {
     message("C5", "Dora", "NewMail");
     message("C6", "Ann", "NewMail");
     QCOMPARE(WavFilesForPass(rig.state, rig.tree), expected);
+}
+
+// While a pass waits between its sounds the program takes input: a dialog
+// closed then starts the timer again, with the countdown still at 0, and
+// Update Now may be chosen. Neither starts a pass inside the running one.
+void TestScheduler::noPassStartsInsideAPass() {
+    TempState t;
+    FakePop3Server server;
+    server.Listen();
+    FillMailbox(server, "home", 1);
+    t.State->Accounts.append(FakeServerAccount("Home", "P1", server.Port()));
+    t.State->AppSettings.PlayWav = true;
+    t.State->PollMinutes = 5;
+    EngineRig rig(*t.State);
+    connect(&rig.poolingEvent, &QTimer::timeout, &rig.scheduler, &Scheduler::PoolingEvent_Timer);
+    bool ticked = false;
+    rig.host.WhileSoundsPlay = [&] {
+        if (std::exchange(ticked, true))
+            return;
+        rig.poolingEvent.start(); // as a dialog's command does when it ends
+        QSignalSpy tick(&rig.poolingEvent, &QTimer::timeout);
+        QVERIFY(tick.wait(10000));
+        rig.scheduler.mnuUpdateNow_Click();
+    };
+    rig.state.SecondsLeft = 1;
+    rig.scheduler.PoolingEvent_Timer(); // the countdown reaches 0
+
+    QVERIFY(ticked);
+    QCOMPARE(server.Transcript.count("<CONNECT>"), 1);
+    QCOMPARE(rig.host.Sounds.size(), 1);
+    QCOMPARE(rig.state.SecondsLeft, 5 * 60); // the pass ended as usual
+    QVERIFY(rig.poolingEvent.isActive());
+    rig.poolingEvent.stop();
 }
 
 QTEST_MAIN(TestScheduler)

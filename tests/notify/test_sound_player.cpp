@@ -271,7 +271,14 @@ void TestSoundPlayer::passSoundsPlayEachDistinctFileOnceInOrder() {
     options.WavFolder = rig.Folder("sounds", {"random.wav"});
     if (!playWav && actionFiles.isEmpty())
         played = {options.WavFolder + "/random.wav"};
+    // Between the plays the program takes input (a dialog may open): the
+    // options it finds then are the user's own.
+    QStringList optionsSeen;
+    connect(&rig.device, &SoundDevice::Done, this,
+            [&] { optionsSeen << options.WavFile + (options.PlayWav ? " single" : " random"); });
     rig.player.PlaySounds(actionFiles);
+    const QString userOptions = QString("/s/configured.wav") + (playWav ? " single" : " random");
+    QCOMPARE(optionsSeen, QStringList(played.size() - 1, userOptions));
     QCOMPARE(rig.device.Played(), played);
     // Each play began after the one before it had ended.
     QCOMPARE(rig.device.Log.count("Done"), played.size() - 1);

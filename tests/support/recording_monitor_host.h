@@ -3,6 +3,7 @@
 #include "engine/monitor_host.h"
 
 #include <QStringList>
+#include <functional>
 
 // A window stand-in that records what the engine asks of it.
 class RecordingMonitorHost : public MonitorHost {
@@ -19,7 +20,11 @@ public:
     void UpdateMenus() override { ++MenuUpdates; }
     void ShowNewMailDialog(bool focus) override { DialogCalls.append(focus); }
     void AnnounceNewMail() override {}
-    void PlaySounds(const QStringList& files) override { Sounds.append(files); }
+    void PlaySounds(const QStringList& files) override {
+        Sounds.append(files);
+        if (WhileSoundsPlay)
+            WhileSoundsPlay();
+    }
     void CloseProgram() override { ++CloseRequests; }
 
     bool Minimized = false;
@@ -33,5 +38,7 @@ public:
     int MenuUpdates = 0;
     QList<bool> DialogCalls;
     QList<QStringList> Sounds;
+    // Runs inside PlaySounds, as the user's input does while a player waits.
+    std::function<void()> WhileSoundsPlay;
     int CloseRequests = 0;
 };
