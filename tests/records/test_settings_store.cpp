@@ -27,6 +27,8 @@ private Q_SLOTS:
     void wholeNumbersAtTheEdgesOfTheWidestRange();
     void realForms();
     void neverWrittenStoreGivesDefaults();
+    void pollingMinutesAsRead_data();
+    void pollingMinutesAsRead();
     void optionsRoundTripAndCountdownRestart();
     void awkwardTextRoundTripsThroughFile();
     void fileIsPrivate();
@@ -143,6 +145,29 @@ void TestSettingsStore::neverWrittenStoreGivesDefaults() {
     QVERIFY(o.LogDisabled);
     QVERIFY(o.LogAllInOne);
     QVERIFY(!QFile::exists(s.Paths.SettingsFile)); // reading never creates the file
+}
+
+// A hand-edited interval below one minute would log on to every account
+// every second: it reads as the default, as text that is no number does.
+void TestSettingsStore::pollingMinutesAsRead_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("minutes");
+    QTest::newRow("one") << "1" << 1;
+    QTest::newRow("rounded to one") << "0.5001" << 1;
+    QTest::newRow("largest") << "2147483647" << 2147483647;
+    QTest::newRow("zero") << "0" << 5;
+    QTest::newRow("rounded to zero") << "0.4" << 5;
+    QTest::newRow("negative") << "-3" << 5;
+    QTest::newRow("lowest") << "-2147483648" << 5;
+    QTest::newRow("not a number") << "often" << 5;
+}
+
+void TestSettingsStore::pollingMinutesAsRead() {
+    QFETCH(QString, stored);
+    TempState t;
+    t.State->Store.WriteSetting("Config", "PoolingTime", stored);
+    LoadGeneralOptions(*t.State);
+    QTEST(int(t.State->AppSettings.PoolingTime), "minutes");
 }
 
 void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
