@@ -73,20 +73,22 @@ void TestAccountStore::awkwardPasswordsRoundTripThroughFile() {
         QCOMPARE(reopened->Account(i + 1).Password, passwords[i]);
 }
 
+// Stored texts and the passwords they stand for, worked out by hand: the
+// older keyed form (key "Larkwatch") for any character outside ";" to "z".
 void TestAccountStore::legacyFormChosenByCharacterRange_data() {
     QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("legacy");
-    QTest::newRow("current form") << "bdqW" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("bounds ; and z") << ";z" << false;
-    QTest::newRow("digit") << "bd1W" << true;
-    QTest::newRow("blank") << "bd W" << true;
-    QTest::newRow("above z") << "bd{W" << true;
+    QTest::addColumn<QString>("password");
+    QTest::newRow("current form") << QString("bdqW") << QString("abc");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("bounds ; and z") << QString(";z") << QString(QChar(0xfc));
+    QTest::newRow("older form") << QString("Dr$e-1GCVe)%") << QString("BWr2drgd1QsO");
+    QTest::newRow("digit") << QString("bd1W") << QString("hQ\x07,");
+    QTest::newRow("blank") << QString("bd W") << QString("hQv,");
+    QTest::newRow("above z") << QString("bd{W") << QString("hQQ,");
 }
 
 void TestAccountStore::legacyFormChosenByCharacterRange() {
     QFETCH(QString, stored);
-    QFETCH(bool, legacy);
     TempState t;
     SettingsStore& s = t.State->Store;
     s.WriteSetting("Accounts", "Total", "1");
@@ -94,9 +96,7 @@ void TestAccountStore::legacyFormChosenByCharacterRange() {
     s.WriteSetting("Accounts", "Port1", "110");
     s.WriteSetting("Accounts", "Disabled1", "False");
     LoadAccounts(*t.State);
-    const QString expected =
-        legacy ? DecodeLegacyPassword(stored, "Larkwatch") : DecodePassword(stored);
-    QCOMPARE(t.State->Account(1).Password, expected);
+    QTEST(t.State->Account(1).Password, "password");
 }
 
 void TestAccountStore::saveLoadRoundTrip() {
