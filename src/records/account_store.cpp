@@ -4,6 +4,8 @@
 #include "records/keyring_passwords.h"
 #include "records/settings_section.h"
 
+#include <algorithm>
+
 QString DefaultSecurity(qint32 port) {
     return port == 995 ? Security::Tls : Security::None;
 }
@@ -36,6 +38,27 @@ void LoadAccounts(AppState& state) {
     }
 }
 
+// The keys of positions beyond the count stay when accounts are deleted (the
+// store never deletes a key), but a deleted account's password does not: the
+// password key of every such position is written empty.
+static void clearPasswordsBeyondCount(AppState& state) {
+    namespace K = AccountKeys;
+    const QString section = QLatin1String(K::Section);
+    const QLatin1String stem(K::Password.Name);
+    for (const QString& key : state.Store.Keys(section)) {
+        if (!key.startsWith(stem))
+            continue;
+        const QString position = key.mid(stem.size());
+        bool isNumber = false;
+        const qint64 n = position.toLongLong(&isNumber);
+        const bool digitsOnly =
+            std::all_of(position.cbegin(), position.cend(), [](QChar c) { return c.isDigit(); });
+        if (isNumber && digitsOnly && n > state.AccountCount() &&
+            !state.Store.ReadSetting(section, key, QString()).isEmpty())
+            state.Store.WriteSetting(section, key, QString());
+    }
+}
+
 void SaveAccounts(AppState& state) {
     namespace K = AccountKeys;
     // The keyring takes the passwords before the settings file points at it.
@@ -55,6 +78,7 @@ void SaveAccounts(AppState& state) {
             accounts.Write(K::Security, a.Security, n);
             accounts.Write(K::CertSHA256, a.CertSHA256, n);
         }
+        clearPasswordsBeyondCount(state);
     }
     // Entries go only once the settings file no longer points at them.
     if (state.Store.AllWritten())

@@ -56,6 +56,13 @@ void SettingsStore::WriteSetting(const QString& section, const QString& key, con
         Sync();
 }
 
+QStringList SettingsStore::Keys(const QString& section) const {
+    m_settings->beginGroup(section);
+    const QStringList keys = m_settings->childKeys();
+    m_settings->endGroup();
+    return keys;
+}
+
 bool SettingsStore::ReadBoolean(const QString& section, const QString& key,
                                 bool defaultValue) const {
     const QString text = ReadSetting(section, key, QString());

@@ -20,6 +20,8 @@ private Q_SLOTS:
     void saveLoadRoundTrip();
     void deleteInTheMiddleLeavesStaleKeys();
     void deletingLastAccountLeavesEmptyList();
+    void deletedAccountsLeaveNoPassword_data();
+    void deletedAccountsLeaveNoPassword();
     void hostileValues_data();
     void hostileValues();
     void nodeKeysUniqueAndFindable();
@@ -158,6 +160,39 @@ void TestAccountStore::deletingLastAccountLeavesEmptyList() {
     reopened->Accounts = {account("stale in memory")};
     LoadAccounts(*reopened);
     QCOMPARE(reopened->AccountCount(), qint16(0));
+}
+
+// The keys of positions beyond the count stay, but no password in them: the
+// scrambled form is easily read back.
+void TestAccountStore::deletedAccountsLeaveNoPassword_data() {
+    QTest::addColumn<QList<int>>("counts"); // of the lists saved one after another
+    QTest::newRow("one of three") << QList<int>{3, 2};
+    QTest::newRow("the only one") << QList<int>{1, 0};
+    QTest::newRow("two steps down") << QList<int>{4, 3, 1};
+    QTest::newRow("deleted, then one added") << QList<int>{3, 1, 2};
+}
+
+void TestAccountStore::deletedAccountsLeaveNoPassword() {
+    QFETCH(QList<int>, counts);
+    TempState t;
+    for (int count : counts) {
+        t.State->Accounts.clear();
+        for (int n = 1; n <= count; ++n)
+            t.State->Accounts.append(account(QString("A%1").arg(n), QString("pw-%1").arg(n)));
+        SaveAccounts(*t.State);
+    }
+    const int count = counts.last();
+    const int highest = *std::max_element(counts.cbegin(), counts.cend());
+    QSettings raw(t.State->Paths.SettingsFile, QSettings::IniFormat);
+    for (int n = 1; n <= highest; ++n) {
+        const QString position = QString::number(n);
+        QCOMPARE(raw.value("Accounts/Title" + position).toString(), "A" + position);
+        QCOMPARE(raw.value("Accounts/Password" + position).toString(),
+                 n <= count ? EncodePassword("pw-" + position) : QString());
+    }
+    auto reopened = t.Reopen();
+    LoadAccounts(*reopened);
+    QCOMPARE(int(reopened->AccountCount()), count);
 }
 
 void TestAccountStore::hostileValues_data() {
