@@ -25,6 +25,7 @@ private Q_SLOTS:
     void hostileValues_data();
     void hostileValues();
     void nodeKeysUniqueAndFindable();
+    void largestListGetsEveryKeyOnce();
 };
 
 static MailAccount account(const QString& title, const QString& password = "secret") {
@@ -291,6 +292,32 @@ void TestAccountStore::nodeKeysUniqueAndFindable() {
     QCOMPARE(FindAccountByKey(*reopened, "P0"), qint16(0));
     AppState empty(StatePaths::Under(t.Dir.path() + "/empty"));
     QCOMPARE(FindAccountByKey(empty, first), qint16(0));
+}
+
+// The largest list takes every key there is, loaded in about the time per
+// account a short list takes (keys drawn at random and compared with every
+// account took minutes here), and a full list has no key to give.
+void TestAccountStore::largestListGetsEveryKeyOnce() {
+    TempState t;
+    for (int n = 1; n <= kMaxAccounts; ++n)
+        t.State->Accounts.append(account(QString("A%1").arg(n)));
+    SaveAccounts(*t.State);
+    auto reopened = t.Reopen();
+    LoadAccounts(*reopened);
+    QCOMPARE(int(reopened->AccountCount()), kMaxAccounts);
+    QSet<QString> keys;
+    for (const MailAccount& a : reopened->Accounts)
+        keys.insert(a.NodeKey);
+    QSet<QString> every;
+    for (int number = 1; number <= kMaxAccounts; ++number)
+        every.insert("P" + QString::number(number));
+    QCOMPARE(keys, every);
+    QCOMPARE(NewAccountKey(*reopened), QString()); // none is left
+
+    // A deleted account's key is the one free key.
+    const QString freed = reopened->Account(4711).NodeKey;
+    reopened->Accounts.removeAt(4710);
+    QCOMPARE(NewAccountKey(*reopened), freed);
 }
 
 QTEST_GUILESS_MAIN(TestAccountStore)
