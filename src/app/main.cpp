@@ -26,7 +26,7 @@ static int runCheck(int argc, char* argv[], bool json) {
     QCoreApplication app(argc, argv);
     setApplicationNames();
     SingleInstance instance;
-    if (!instance.TryAcquire()) {
+    if (instance.AnotherInstanceRunning()) {
         std::fprintf(stderr, "Larkwatch is already running in the tray!\n");
         return 2;
     }
@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    if (!instance.TryAcquire()) {
+    if (instance.AnotherInstanceRunning()) {
         ShowAlreadyRunning();
         return 0;
     }

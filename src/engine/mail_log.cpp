@@ -3,6 +3,7 @@
 #include "engine/header_text.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QString SafeFileName(const QString& title) {
     const QChar replacement = QLatin1Char('_');
@@ -28,6 +29,21 @@ QString MailLogFilePath(const GeneralOptions& options, const QString& accountTit
     return folderWithSlash(options.LogFilesPath) + name + QStringLiteral(".doc");
 }
 
+// Makes the folder and every missing folder above it readable by the user
+// only, as the logs are: they hold the headers of the user's mail. A folder
+// that exists keeps its mode.
+static bool makePrivateFolder(const QString& folder) {
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString parent = QFileInfo(path).absolutePath();
+    if (parent != path && !makePrivateFolder(parent))
+        return false;
+    constexpr QFileDevice::Permissions kOwnerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    return QDir().mkdir(path, kOwnerOnly) || QFileInfo(path).isDir();
+}
+
 bool MailLog::Open(const GeneralOptions& options, const QString& accountTitle) {
     Close();
     m_errorText.clear();
@@ -39,13 +55,14 @@ bool MailLog::Open(const GeneralOptions& options, const QString& accountTitle) {
         m_errorText = QStringLiteral("Mail log not written: no log folder is set.");
         return false;
     }
-    if (!QDir().mkpath(folder)) {
+    if (!makePrivateFolder(folder)) {
         m_errorText = QStringLiteral("Mail log not written: cannot create the folder %1.")
                           .arg(QDir::toNativeSeparators(folder));
         return false;
     }
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         m_errorText = QStringLiteral("Mail log not written: %1: %2")
                           .arg(QDir::toNativeSeparators(path), m_file.errorString());
         return false;

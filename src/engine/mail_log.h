@@ -27,7 +27,8 @@ QString MailLogFilePath(const GeneralOptions& options, const QString& accountTit
 class MailLog {
 public:
     // Opens the log of the account titled `accountTitle` (or the master log)
-    // for appending, creating LogFilesPath when it is missing. Does nothing
+    // for appending, creating LogFilesPath when it is missing. What it creates
+    // only the user may read: a log file 0600, folders 0700. Does nothing
     // and returns false when logging is off (LogDisabled).
     bool Open(const GeneralOptions& options, const QString& accountTitle);
     bool IsOpen() const { return m_file.isOpen(); }

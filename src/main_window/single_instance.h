@@ -15,6 +15,13 @@ public:
     // True when this process now holds the lock for as long as the object lives.
     bool TryAcquire();
 
+    // Takes the lock when it can. True only when another Larkwatch that is
+    // still running holds it. A lock that cannot be made (a read-only or
+    // missing runtime folder, a lock file that is no lock) keeps no second
+    // Larkwatch out: it is a warning on standard error, and false.
+    bool AnotherInstanceRunning();
+
+    // In the user's runtime folder; empty when there is none.
     static QString StandardLockFilePath();
 
 private:

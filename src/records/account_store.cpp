@@ -4,9 +4,57 @@
 #include "records/keyring_passwords.h"
 #include "records/settings_section.h"
 
+#include <algorithm>
+#include <vector>
+
 QString DefaultSecurity(qint32 port) {
     return port == 995 ? Security::Tls : Security::None;
 }
+
+namespace {
+// The node keys no account has, to draw from: each draw takes one at random,
+// every free key as likely as any other, and costs the same however few are
+// left, so a list of any length gets its keys in time that grows with it.
+class FreeAccountKeys {
+public:
+    explicit FreeAccountKeys(const AppState& state) {
+        std::vector<bool> used(kMaxAccounts + 1);
+        for (const MailAccount& account : state.Accounts) {
+            if (const int number = keyNumber(account.NodeKey); number > 0)
+                used[number] = true;
+        }
+        m_free.reserve(kMaxAccounts);
+        for (int number = 1; number <= kMaxAccounts; ++number) {
+            if (!used[number])
+                m_free.push_back(number);
+        }
+    }
+
+    // Empty when every key is taken (the list never holds that many accounts).
+    QString Draw(AppState& state) {
+        if (m_free.empty())
+            return QString();
+        const auto index = std::min(size_t(state.Rnd() * double(m_free.size())), m_free.size() - 1);
+        const int number = m_free[index];
+        m_free[index] = m_free.back();
+        m_free.pop_back();
+        return QLatin1Char('P') + QString::number(number);
+    }
+
+private:
+    // The number of a key "P1".."P32766", or 0 for any other text.
+    static int keyNumber(const QString& key) {
+        if (!key.startsWith(QLatin1Char('P')))
+            return 0;
+        bool ok = false;
+        const int number = key.mid(1).toInt(&ok);
+        const bool canonical = ok && QLatin1Char('P') + QString::number(number) == key;
+        return canonical && number >= 1 && number <= kMaxAccounts ? number : 0;
+    }
+
+    std::vector<int> m_free;
+};
+} // namespace
 
 void LoadAccounts(AppState& state) {
     namespace K = AccountKeys;
@@ -17,6 +65,7 @@ void LoadAccounts(AppState& state) {
     if (count == 0)
         return;
     state.Accounts.resize(count);
+    FreeAccountKeys freeKeys(state); // all of them: no account has a key yet
     for (int n = 1; n <= count; ++n) {
         MailAccount& a = state.Account(n);
         a.Title = accounts.Read(K::Title, n);
@@ -32,7 +81,28 @@ void LoadAccounts(AppState& state) {
         a.CertSHA256 = accounts.Read(K::CertSHA256, n);
         // After user, host and port, which name the keyring entry.
         LoadPassword(state, a, accounts.Read(K::Password, n));
-        a.NodeKey = NewAccountKey(state);
+        a.NodeKey = freeKeys.Draw(state);
+    }
+}
+
+// The keys of positions beyond the count stay when accounts are deleted (the
+// store never deletes a key), but a deleted account's password does not: the
+// password key of every such position is written empty.
+static void clearPasswordsBeyondCount(AppState& state) {
+    namespace K = AccountKeys;
+    const QString section = QLatin1String(K::Section);
+    const QLatin1String stem(K::Password.Name);
+    for (const QString& key : state.Store.Keys(section)) {
+        if (!key.startsWith(stem))
+            continue;
+        const QString position = key.mid(stem.size());
+        bool isNumber = false;
+        const qint64 n = position.toLongLong(&isNumber);
+        const bool digitsOnly =
+            std::all_of(position.cbegin(), position.cend(), [](QChar c) { return c.isDigit(); });
+        if (isNumber && digitsOnly && n > state.AccountCount() &&
+            !state.Store.ReadSetting(section, key, QString()).isEmpty())
+            state.Store.WriteSetting(section, key, QString());
     }
 }
 
@@ -55,6 +125,7 @@ void SaveAccounts(AppState& state) {
             accounts.Write(K::Security, a.Security, n);
             accounts.Write(K::CertSHA256, a.CertSHA256, n);
         }
+        clearPasswordsBeyondCount(state);
     }
     // Entries go only once the settings file no longer points at them.
     if (state.Store.AllWritten())
@@ -69,13 +140,7 @@ bool MovePasswordsAsChosen(AppState& state) {
 }
 
 QString NewAccountKey(AppState& state) {
-    // The list never holds more than 32766 accounts, so a free key exists.
-    for (;;) {
-        const int number = int(state.Rnd() * kMaxAccounts + 1);
-        const QString candidate = QLatin1Char('P') + QString::number(number);
-        if (FindAccountByKey(state, candidate) == 0)
-            return candidate;
-    }
+    return FreeAccountKeys(state).Draw(state);
 }
 
 qint16 FindAccountByKey(const AppState& state, const QString& key) {

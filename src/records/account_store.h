@@ -11,7 +11,8 @@ void SaveAccounts(AppState& state);
 // Saves the list when some password is not where the Keyring option wants it
 // (the keyring or the settings file); true when it saved.
 bool MovePasswordsAsChosen(AppState& state);
-// A node key "P1".."P32766" that no account in the list has.
+// A node key "P1".."P32766" that no account in the list has, drawn at random;
+// empty when the list holds every key.
 QString NewAccountKey(AppState& state);
 // The first position whose NodeKey equals key, or 0.
 qint16 FindAccountByKey(const AppState& state, const QString& key);

@@ -51,9 +51,9 @@ inline QString DefaultText(const TextKey& key) {
 // Section "Config": the general options and the main window's placement.
 namespace ConfigKeys {
 inline constexpr const char* Section = "Config";
-// Minutes between two passes.
-inline constexpr WholeKey PoolingTime{"PoolingTime", 5, std::numeric_limits<qint32>::min(),
-                                      std::numeric_limits<qint32>::max()};
+// Minutes between two passes. Less than one would log on to every account
+// every second: like any other unreadable value, it reads as the default.
+inline constexpr WholeKey PoolingTime{"PoolingTime", 5, 1, std::numeric_limits<qint32>::max()};
 inline constexpr BooleanKey AutoExpand{"AutoExpand", true};
 inline constexpr BooleanKey AutoDialog{"AutoDialog", true};
 inline constexpr TextKey DialogMessage{"DialogMessage", "You have # new message[s]"};

@@ -1,5 +1,6 @@
 #include "records/settings_store.h"
 
+#include "records/private_file.h"
 #include "records/value_forms.h"
 
 #include <QDir>
@@ -53,6 +54,13 @@ void SettingsStore::WriteSetting(const QString& section, const QString& key, con
     m_changed = true;
     if (m_batchDepth == 0)
         Sync();
+}
+
+QStringList SettingsStore::Keys(const QString& section) const {
+    m_settings->beginGroup(section);
+    const QStringList keys = m_settings->childKeys();
+    m_settings->endGroup();
+    return keys;
 }
 
 bool SettingsStore::ReadBoolean(const QString& section, const QString& key,
@@ -192,16 +200,25 @@ void SettingsStore::Sync() {
         wanted.insert(key, m_settings->value(key));
 
     QString reason = EnsurePrivateFile();
-    // The file as it was, under a second name, to come back to should the
-    // write be cut short (a hard link takes no room on the disk). It also
-    // keeps the old file's inode in use, so a file that was replaced always
-    // has a new one.
     const QByteArray path = QFile::encodeName(m_filePath);
+    // The file the write starts from. The settings writer makes its new file
+    // beside the old one and renames it over it, so a file this write
+    // produced always has another inode.
+    struct stat before {};
+    const bool existed = reason.isEmpty() && ::stat(path.constData(), &before) == 0;
+    // The file as it was, to come back to should the write be cut short: under
+    // a second name (a hard link takes no room on the disk), or where no link
+    // can be made (a file system without them, something in the way) in
+    // memory, to be written back.
     const QByteArray previous = path + ".previous";
     ::unlink(previous.constData());
-    struct stat before {};
-    const bool kept = reason.isEmpty() && ::link(path.constData(), previous.constData()) == 0 &&
-                      ::stat(previous.constData(), &before) == 0;
+    const bool kept = existed && ::link(path.constData(), previous.constData()) == 0;
+    std::optional<QByteArray> oldBytes;
+    if (existed && !kept) {
+        QFile old(m_filePath);
+        if (old.open(QIODevice::ReadOnly))
+            oldBytes = old.readAll();
+    }
     if (reason.isEmpty()) {
         // The settings writer's status tells only its first error ever, and
         // a write the disk took only in part passes for a good one: the file
@@ -209,15 +226,20 @@ void SettingsStore::Sync() {
         m_settings->sync();
         struct stat after {};
         const bool replaced =
-            ::stat(path.constData(), &after) == 0 && (!kept || after.st_ino != before.st_ino);
+            ::stat(path.constData(), &after) == 0 &&
+            (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
         QFile written(m_filePath);
         if (!replaced) {
             reason = QStringLiteral("the file could not be replaced");
         } else if (!written.open(QIODevice::ReadOnly) ||
                    !holdsEveryKey(written.readAll(), wanted.keys())) {
             reason = QStringLiteral("the disk took only part of it");
-            // Back to the whole file it was (or to none).
-            if (!kept || ::rename(previous.constData(), path.constData()) != 0)
+            // Back to the whole file it was, or else to none: the cut-short
+            // file is this write's own (an old file is never removed here).
+            const bool restored =
+                kept ? ::rename(previous.constData(), path.constData()) == 0
+                     : oldBytes && ReplacePrivateFile(m_filePath, *oldBytes).isEmpty();
+            if (!restored)
                 QFile::remove(m_filePath);
         }
     }

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QVariant>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,9 @@ public:
     QString ReadSetting(const QString& section, const QString& key,
                         const QString& defaultValue) const;
     void WriteSetting(const QString& section, const QString& key, const QString& value);
+
+    // The keys the section holds, in no particular order.
+    QStringList Keys(const QString& section) const;
 
     // Typed reads: the default is used for an absent key and for text that is
     // not of the expected form or does not fit the range.

@@ -5,6 +5,7 @@
 #include "support/fail_on_warning.h"
 
 #include <QDir>
+#include <sys/stat.h>
 #include <QtTest>
 
 class TestMailLog : public QObject {
@@ -15,6 +16,7 @@ private Q_SLOTS:
     void fileName();
     void appendsEntriesAsUtf8WithCrLf();
     void disabledLogTouchesNothing();
+    void createsAMissingLogFolder_data();
     void createsAMissingLogFolder();
     void unopenableLogKeepsTheReason_data();
     void unopenableLogKeepsTheReason();
@@ -112,16 +114,58 @@ void TestMailLog::disabledLogTouchesNothing() {
     QVERIFY(!QFileInfo::exists(options.LogFilesPath));
 }
 
+namespace {
+// The usual umask, for the length of a test, whatever the test runs under.
+class UsualUmask {
+public:
+    UsualUmask() : m_saved(::umask(022)) {}
+    ~UsualUmask() { ::umask(m_saved); }
+    UsualUmask(const UsualUmask&) = delete;
+    UsualUmask& operator=(const UsualUmask&) = delete;
+
+private:
+    mode_t m_saved;
+};
+
+// The permission bits in octal, as ls and chmod write them.
+QString modeOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return "(none)";
+    return QString::number(info.st_mode & 0777, 8);
+}
+} // namespace
+
+// The logs hold the headers of the user's mail: what Larkwatch creates for
+// them only the user may read; a folder that exists keeps its mode.
+void TestMailLog::createsAMissingLogFolder_data() {
+    QTest::addColumn<QString>("existing"); // made beforehand, 0755
+    QTest::newRow("every folder missing") << QString();
+    QTest::newRow("the folder above exists") << QString("deep/er");
+    QTest::newRow("the log folder exists") << QString("deep/er/logs");
+}
+
 void TestMailLog::createsAMissingLogFolder() {
+    QFETCH(QString, existing);
+    UsualUmask umask;
     TempState t;
+    const QDir top(t.Dir.path());
+    if (!existing.isEmpty())
+        QVERIFY(top.mkpath(existing));
     GeneralOptions options = t.State->AppSettings;
     options.LogDisabled = false;
-    options.LogFilesPath = t.Dir.path() + "/deep/er/logs/";
+    options.LogFilesPath = top.filePath("deep/er/logs/");
     MailLog log;
     QVERIFY2(log.Open(options, "Work"), qPrintable(log.ErrorText()));
     log.WriteEntry("Subject : x\r\n");
     log.Close();
     QVERIFY(QFileInfo::exists(options.LogFilesPath + "Master.doc"));
+
+    for (const QString folder : {"deep", "deep/er", "deep/er/logs"}) {
+        const bool madeBefore = existing == folder || existing.startsWith(folder + "/");
+        QCOMPARE(modeOf(top.filePath(folder)), QString(madeBefore ? "755" : "700"));
+    }
+    QCOMPARE(modeOf(options.LogFilesPath + "Master.doc"), QString("600"));
 }
 
 void TestMailLog::unopenableLogKeepsTheReason_data() {

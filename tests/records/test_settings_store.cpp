@@ -27,6 +27,8 @@ private Q_SLOTS:
     void wholeNumbersAtTheEdgesOfTheWidestRange();
     void realForms();
     void neverWrittenStoreGivesDefaults();
+    void pollingMinutesAsRead_data();
+    void pollingMinutesAsRead();
     void optionsRoundTripAndCountdownRestart();
     void awkwardTextRoundTripsThroughFile();
     void fileIsPrivate();
@@ -143,6 +145,29 @@ void TestSettingsStore::neverWrittenStoreGivesDefaults() {
     QVERIFY(o.LogDisabled);
     QVERIFY(o.LogAllInOne);
     QVERIFY(!QFile::exists(s.Paths.SettingsFile)); // reading never creates the file
+}
+
+// A hand-edited interval below one minute would log on to every account
+// every second: it reads as the default, as text that is no number does.
+void TestSettingsStore::pollingMinutesAsRead_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("minutes");
+    QTest::newRow("one") << "1" << 1;
+    QTest::newRow("rounded to one") << "0.5001" << 1;
+    QTest::newRow("largest") << "2147483647" << 2147483647;
+    QTest::newRow("zero") << "0" << 5;
+    QTest::newRow("rounded to zero") << "0.4" << 5;
+    QTest::newRow("negative") << "-3" << 5;
+    QTest::newRow("lowest") << "-2147483648" << 5;
+    QTest::newRow("not a number") << "often" << 5;
+}
+
+void TestSettingsStore::pollingMinutesAsRead() {
+    QFETCH(QString, stored);
+    TempState t;
+    t.State->Store.WriteSetting("Config", "PoolingTime", stored);
+    LoadGeneralOptions(*t.State);
+    QTEST(int(t.State->AppSettings.PoolingTime), "minutes");
 }
 
 void TestSettingsStore::optionsRoundTripAndCountdownRestart() {
@@ -297,15 +322,26 @@ void TestSettingsStore::fileNotReadableInFullIsKeptAsItWas() {
 // write that succeeds.
 void TestSettingsStore::failedWritesAreReportedOnceAndLoseNothing_data() {
     QTest::addColumn<bool>("fullDisk"); // else the folder's place is taken by a file
-    QTest::newRow("disk full") << true;
-    QTest::newRow("folder cannot be made") << false;
+    // The old file cannot be kept under a second name (as on a file system
+    // without hard links): a folder stands where the link would go.
+    QTest::addColumn<bool>("noHardLink");
+    // The disk takes not one byte more, else the new file is cut short.
+    QTest::addColumn<bool>("nothingFits");
+    QTest::newRow("disk full") << true << false << false;
+    QTest::newRow("disk full, no hard link") << true << true << false;
+    QTest::newRow("disk full to the last byte, no hard link") << true << true << true;
+    QTest::newRow("folder cannot be made") << false << false << false;
 }
 
 void TestSettingsStore::failedWritesAreReportedOnceAndLoseNothing() {
     QFETCH(bool, fullDisk);
+    QFETCH(bool, noHardLink);
+    QFETCH(bool, nothingFits);
     QTemporaryDir dir;
     const QString folder = dir.filePath("config");
     const QString path = folder + "/Larkwatch.ini";
+    if (noHardLink)
+        QVERIFY(QDir().mkpath(path + ".previous"));
     auto store = std::make_unique<SettingsStore>(path);
     if (fullDisk) {
         // Room enough for the settings writer's lock file, none for the file
@@ -322,7 +358,8 @@ void TestSettingsStore::failedWritesAreReportedOnceAndLoseNothing() {
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
-    small.rlim_cur = rlim_t(before.size() + 64); // no room for a value of 400 bytes more
+    // No room for a value of 400 bytes more.
+    small.rlim_cur = nothingFits ? 0 : rlim_t(before.size() + 64);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     if (fullDisk)
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
