@@ -208,9 +208,10 @@ void mnuDeleteMessage_Click(MainWindow& window) {
     setStatus(window, *target, AccountStatus::DeletingMessage + QString::number(target->Number));
 
     ServerSession session(window.POP());
-    bool deleted = false;
+    bool markedForDeletion = false;
     bool changed = false;
-    if (logOn(window, session, *target)) {
+    const bool loggedOn = logOn(window, session, *target);
+    if (loggedOn) {
         const MessageMatch match =
             CheckMessageNumber(session, tree, target->MessageKey, target->Number);
         changed = match == MessageMatch::Changed;
@@ -221,17 +222,21 @@ void mnuDeleteMessage_Click(MainWindow& window) {
                              [&deleteConfirmed] { deleteConfirmed = 1; });
             session.Pop().DeleteMessage(target->Number);
             session.WaitWhileBusy();
-            deleted = deleteConfirmed == 1 && session.LoggedOnAndIdle();
+            markedForDeletion = deleteConfirmed == 1 && session.LoggedOnAndIdle();
         }
-        if (!deleted)
-            setStatus(window, *target,
-                      AccountStatus::ErrorDeletingMessage + QString::number(target->Number));
     }
-    // The deletion takes effect when the server is told goodbye.
+    // The server removes the message only when it answers QUIT with +OK: a
+    // refused QUIT or a connection lost before that answer keeps the message.
     session.CloseAndWait();
+    const bool deleted = markedForDeletion && session.Pop().QuitAccepted();
     if (deleted) {
         tree.SetText(target->AccountKey, formerText);
         MarkDeletedAndRenumber(tree, target->MessageKey, target->Number);
+    } else if (loggedOn) {
+        setStatus(window, *target,
+                  AccountStatus::ErrorDeletingMessage + QString::number(target->Number));
+        if (markedForDeletion)
+            tree.SetToolTip(target->AccountKey, session.Pop().LastError());
     }
 
     window.SetTopMenusEnabled(true);

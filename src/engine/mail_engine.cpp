@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include <utility>
+
 namespace {
 constexpr int kMaxMessageKeys = 32766;
 
@@ -161,6 +163,7 @@ void MailEngine::CheckAccount() {
     m_pop.Security = account.Security;
     m_pop.CertSHA256 = account.CertSHA256;
     qint16 listedCount = -1; // the messages the server reported, once logged on
+    QList<MarkedDeletion> markedForDeletion;
 
     m_tree.SetExpanded(accountKey, false);
     SetStatus(accountKey, title, AccountStatus::Connecting);
@@ -202,7 +205,7 @@ void MailEngine::CheckAccount() {
                               .arg(count > 1 ? QStringLiteral("s") : QString()));
                 MailLog log;
                 log.Open(m_state.AppSettings, title); // does nothing while logging is off
-                CheckMessages(accountKey, title, log);
+                markedForDeletion = CheckMessages(accountKey, title, log);
                 log.Close();
                 // A log that could not be written leaves the check going; the
                 // reason shows on the account node.
@@ -212,6 +215,7 @@ void MailEngine::CheckAccount() {
     }
     const bool wholeMailbox = listedCount >= 0 && m_pop.ListingsAgree() && !m_checkCancelled;
     CloseConnection();
+    SettleDeletions(accountKey, markedForDeletion);
     if (m_checkCancelled)
         NoteAccountError(accountKey, QStringLiteral("The connection was ended to check afresh."));
     // Headers of messages gone from the server are forgotten only after a
@@ -225,7 +229,9 @@ void MailEngine::CheckAccount() {
     m_checkRunning = false;
 }
 
-void MailEngine::CheckMessages(const QString& accountKey, const QString& title, MailLog& log) {
+QList<MailEngine::MarkedDeletion> MailEngine::CheckMessages(const QString& accountKey,
+                                                            const QString& title, MailLog& log) {
+    QList<MarkedDeletion> markedForDeletion;
     // A failed step keeps the component's reason for the account's tool tip.
     auto failMessage = [&](const QString& key, const QString& text) {
         m_tree.SetText(key, text);
@@ -241,7 +247,7 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
         const QString key = NewMessageKey();
         if (key.isEmpty()) {
             SetStatus(accountKey, title, AccountStatus::TooManyMessages);
-            return;
+            return markedForDeletion;
         }
         m_tree.AddMessageNode(accountKey, key, label, NodeImage::NewMail);
         if (m_state.AppSettings.AutoExpand) {
@@ -301,7 +307,7 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
             if (m_deleteConfirmed == -1)
                 failMessage(key, label + MessageStatus::DeleteError);
             else
-                report.Outcome = MessageOutcome::Deleted;
+                markedForDeletion.append({key, label});
         } else if (IsSeenHeader(m_state, header)) {
             if (IsAcknowledgedHeader(m_state, header))
                 m_tree.SetImage(key, NodeImage::Mail);
@@ -317,6 +323,21 @@ void MailEngine::CheckMessages(const QString& accountKey, const QString& title, 
     }
     m_tree.SetText(accountKey, m_tree.Text(accountKey) + QStringLiteral(" --- Totaling ") +
                                    FormatByteCount(total) + QStringLiteral(" bytes."));
+    return markedForDeletion;
+}
+
+void MailEngine::SettleDeletions(const QString& accountKey,
+                                 const QList<MarkedDeletion>& markedForDeletion) {
+    if (markedForDeletion.isEmpty())
+        return;
+    if (!m_pop.QuitAccepted()) {
+        for (const MarkedDeletion& marked : markedForDeletion)
+            m_tree.SetText(marked.Key, marked.Label + MessageStatus::DeleteError);
+        NoteAccountError(accountKey, m_pop.LastError());
+        return;
+    }
+    for (const MarkedDeletion& marked : markedForDeletion)
+        Reports[marked.Key].Outcome = MessageOutcome::Deleted;
 }
 
 void MailEngine::CancelConnection() {
@@ -346,7 +367,23 @@ void MailEngine::RememberCheckedAccount(const QString& accountKey, const MailAcc
         tags.append(m_tree.Tag(key));
         everyHeader = everyHeader && !tags.last().isEmpty();
     }
+    if (m_passRunning) {
+        m_checkedInPass.append({account, tags, everyHeader});
+        return;
+    }
     ::RememberCheckedMessages(m_state, account, tags, everyHeader);
+    SaveHistoryIfChanged(m_state);
+}
+
+void MailEngine::BeginPass() {
+    m_passRunning = true;
+    m_checkedInPass.clear();
+}
+
+void MailEngine::EndPass() {
+    m_passRunning = false;
+    for (const CheckedMailbox& checked : std::exchange(m_checkedInPass, {}))
+        ::RememberCheckedMessages(m_state, checked.Account, checked.Tags, checked.Whole);
     SaveHistoryIfChanged(m_state);
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/header_memory.h"
 #include "engine/mail_log.h"
+#include "records/mail_account.h"
 #include "tree/account_nodes.h"
 
 #include <QHash>
@@ -9,13 +10,13 @@
 #include <QString>
 
 class AppState;
-struct MailAccount;
 class AccountTreeModel;
 class MonitorHost;
 class PopClient;
 class PopDocument;
 
-// How a check classed a message, for the headless report.
+// How a check classed a message, for the headless report. Deleted: removed by
+// a filter rule, counted once the server answered QUIT and so removed it.
 enum class MessageOutcome { FirstSeen, Known, Deleted, Failed };
 
 struct MessageReport {
@@ -40,6 +41,13 @@ public:
     void CheckAccount();
     // A message node key "C1".."C32766" no node has, or empty when all are taken.
     QString NewMessageKey();
+
+    // A pass over the accounts: every message of the pass is classed against
+    // the seen list as it stood when the pass began, so a message found in
+    // two of its mailboxes is first seen in both. What each check found joins
+    // the seen list at EndPass. A check outside a pass hands it over at once.
+    void BeginPass();
+    void EndPass();
 
     // Walks the message nodes of the tree.
     void RememberShownMessages();
@@ -83,14 +91,34 @@ private:
     // The component's two outcomes: logged on and idle, or the connection gone.
     bool LoggedOnAndIdle() const;
     bool ConnectionGone() const;
-    void CheckMessages(const QString& accountKey, const QString& title, MailLog& log);
+    // A filter deletion the server confirmed with DELE; it takes effect only
+    // when the server answers QUIT.
+    struct MarkedDeletion {
+        QString Key;
+        QString Label; // the node's label: "#", display number, size
+    };
+    QList<MarkedDeletion> CheckMessages(const QString& accountKey, const QString& title,
+                                        MailLog& log);
     void CloseConnection();
+    // After the connection closed: the marked messages count as deleted when
+    // the server accepted QUIT; otherwise it kept them, and their nodes say
+    // "Unable to Delete message!".
+    void SettleDeletions(const QString& accountKey, const QList<MarkedDeletion>& markedForDeletion);
     // Hands what the check of the account found to the seen list and keeps
     // the history file up to date; listedCount is -1 unless the server's
     // listings of the mailbox were whole and agreed.
     void RememberCheckedAccount(const QString& accountKey, const MailAccount& account,
                                 qint16 listedCount);
     QStringList MessageTags() const;
+
+    // What one check of a pass found, handed to the seen list at EndPass.
+    struct CheckedMailbox {
+        MailAccount Account;
+        QStringList Tags;
+        bool Whole = false;
+    };
+    bool m_passRunning = false;
+    QList<CheckedMailbox> m_checkedInPass;
 
     AppState& m_state;
     AccountTreeModel& m_tree;

@@ -147,6 +147,7 @@ bool Scheduler::NewMailDialogWanted() const {
 }
 
 void Scheduler::CheckAllAccounts() {
+    m_engine.BeginPass();
     m_tree.Clear();
     for (int n = 1; n <= m_state.AccountCount(); ++n) {
         const MailAccount& account = m_state.Account(n);
@@ -168,6 +169,7 @@ void Scheduler::CheckAllAccounts() {
             break;
         }
     }
+    m_engine.EndPass();
 }
 
 QStringList WavFilesForPass(const AppState& state, const AccountTreeModel& tree) {

@@ -372,6 +372,11 @@ void TestMessageCommands::deleteThatFails_data() {
                                   << "Home --- Error deleting message #2";
     QTest::newRow("connection lost at DELE") << "drop"
                                              << "Home --- Error deleting message #2";
+    // DELE answered, but the server removes the message only at QUIT's +OK.
+    QTest::newRow("QUIT refused") << "quit"
+                                  << "Home --- Error deleting message #2";
+    QTest::newRow("connection lost at QUIT") << "drop at quit"
+                                             << "Home --- Error deleting message #2";
 }
 
 void TestMessageCommands::deleteThatFails() {
@@ -388,6 +393,10 @@ void TestMessageCommands::deleteThatFails() {
         rig.State().Account(1).Port = FakePop3Server::ClosedPort();
     else if (fault == "dele")
         rig.Server.ErrOn = "DELE";
+    else if (fault == "quit")
+        rig.Server.ErrOn = "QUIT";
+    else if (fault == "drop at quit")
+        rig.Server.DropOn = "QUIT";
     else
         rig.Server.DropMidReplyOn = "DELE";
     rig.Click(rig.Child(1, 1));

@@ -327,7 +327,8 @@ void TestAccountCheck::countAndSizeTexts() {
 }
 
 void TestAccountCheck::filterDeletion_data() {
-    QTest::addColumn<QByteArray>("deleFault"); // empty, "-ERR" or "drop"
+    // empty, "-ERR" or "drop" (at DELE), "-ERR at QUIT" or "drop at QUIT"
+    QTest::addColumn<QByteArray>("deleFault");
     QTest::addColumn<QStringList>("messageTexts");
     QTest::addColumn<int>("firstSeen");
     QTest::addColumn<int>("mailboxAfter");
@@ -347,6 +348,12 @@ void TestAccountCheck::filterDeletion_data() {
         << QByteArray("drop")
         << QStringList{"#1 --- 999 bytes --- Unable to Delete message!", "#1 --- Invalid message!"}
         << 0 << 2 << "999";
+    // DELE answered, but the server removes the message only at QUIT's +OK.
+    for (const char* quitFault : {"-ERR at QUIT", "drop at QUIT"})
+        QTest::newRow(quitFault) << QByteArray(quitFault)
+                                 << QStringList{"#1 --- 999 bytes --- Unable to Delete message!",
+                                                "#1 --- 1,500 bytes --- " + LunchLine}
+                                 << 1 << 2 << "2,499";
 }
 
 void TestAccountCheck::filterDeletion() {
@@ -365,6 +372,10 @@ void TestAccountCheck::filterDeletion() {
         rig.server.ErrOn = "DELE";
     else if (deleFault == "drop")
         rig.server.DropMidReplyOn = "DELE";
+    else if (deleFault == "-ERR at QUIT")
+        rig.server.ErrOn = "QUIT";
+    else if (deleFault == "drop at QUIT")
+        rig.server.DropOn = "QUIT";
     FilterRule fromAnn;
     fromAnn.SenderText = "ann";
     fromAnn.SenderMatch = false;
@@ -392,6 +403,9 @@ void TestAccountCheck::filterDeletion() {
     }
     QCOMPARE(int(rig.server.Mailbox.size()), mailboxAfter);
     QVERIFY(rig.server.Mailbox.last().Raw.contains("Subject: Lunch"));
+    // What `--check --json` reports: "deleted" only once the server removed it.
+    QCOMPARE(rig.m.Outcomes("P1").first(),
+             deleFault.isEmpty() ? MessageOutcome::Deleted : MessageOutcome::Failed);
     if (deleFault.isEmpty()) {
         QCOMPARE(rig.m.Outcomes("P1"),
                  (QList<MessageOutcome>{MessageOutcome::Deleted, MessageOutcome::FirstSeen}));
@@ -524,19 +538,26 @@ void TestAccountCheck::largeMailboxIsNotAnnouncedAgain() {
 void TestAccountCheck::mailLog_data() {
     QTest::addColumn<bool>("logDisabled");
     QTest::addColumn<bool>("allInOne");
+    QTest::addColumn<bool>("helloAtWork"); // Work's mailbox holds the same Hello
     // "file=subject,subject": the file and the messages it holds, in order.
     QTest::addColumn<QStringList>("files");
 
     QTest::newRow("one master log")
-        << false << true << QStringList{"Master.doc=Hello,Lunch,Budget"};
+        << false << true << false << QStringList{"Master.doc=Hello,Lunch,Budget"};
     QTest::newRow("one log per account")
-        << false << false << QStringList{"Home.doc=Hello,Lunch", "Work.doc=Budget"};
-    QTest::newRow("logging off") << true << true << QStringList();
+        << false << false << false << QStringList{"Home.doc=Hello,Lunch", "Work.doc=Budget"};
+    QTest::newRow("logging off") << true << true << false << QStringList();
+    // Both accounts meet it for the first time in this pass.
+    QTest::newRow("a message in both accounts, one log per account")
+        << false << false << true << QStringList{"Home.doc=Hello,Lunch", "Work.doc=Hello,Budget"};
+    QTest::newRow("a message in both accounts, one master log")
+        << false << true << true << QStringList{"Master.doc=Hello,Lunch,Hello,Budget"};
 }
 
 void TestAccountCheck::mailLog() {
     QFETCH(bool, logDisabled);
     QFETCH(bool, allInOne);
+    QFETCH(bool, helloAtWork);
     QFETCH(QStringList, files);
 
     Rig rig;
@@ -547,6 +568,8 @@ void TestAccountCheck::mailLog() {
     rig.state.Accounts.append(FakeServerAccount("Work", "P2", work.Port()));
     AddHello(rig.server);
     AddLunch(rig.server);
+    if (helloAtWork)
+        AddHello(work);
     work.AddMessage(MakeMail("Budget", "Eve <eve@example.org>", "budget@example.org", 800),
                     "uid-budget");
     // A folder that does not exist yet: logging creates it.
@@ -557,7 +580,8 @@ void TestAccountCheck::mailLog() {
 
     rig.m.RunPass();
     // Logging or not, first-seen messages are counted and remembered.
-    QCOMPARE(int(rig.m.engine.FirstSeenCount), 3);
+    QCOMPARE(int(rig.m.engine.FirstSeenCount), helloAtWork ? 4 : 3);
+    QCOMPARE(rig.m.Outcomes("P2"), Repeat(MessageOutcome::FirstSeen, helloAtWork ? 2 : 1));
     QCOMPARE(int(rig.state.SeenHeaders.Size()), 3);
     QVERIFY(rig.m.engine.AccountErrors.isEmpty());
 

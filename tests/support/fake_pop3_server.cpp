@@ -255,6 +255,10 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
         session->Silent = true; // a stalled server answers nothing after it either
         return;
     }
+    if (command == DropOn && !session->Silent) {
+        Close(session);
+        return;
+    }
     const bool messageCommand = command == "TOP" || command == "RETR";
     if (DropAfterMessages > 0 && messageCommand && argument.toInt() > DropAfterMessages) {
         Close(session);

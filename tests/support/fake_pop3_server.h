@@ -58,6 +58,7 @@ public:
     bool DropAfterGreeting = false; // greet, then close
     QByteArray ErrOn;               // this command gets "-ERR"
     QByteArray NoReplyTo;           // no reply to this command, nor to any after it
+    QByteArray DropOn;              // this command closes the connection, unanswered
     QByteArray DropMidReplyOn;      // half of the reply, then close
     QByteArray GarbageStatusOn;     // a status line that is neither +OK nor -ERR
     QByteArray OversizedLineOn;     // a reply line of OversizedLineBytes, then no reply

@@ -232,6 +232,7 @@ void PopClient::ResetSession() {
     m_headerReplyBytes = 0;
     m_headerReplies = 0;
     m_messageCount = 0;
+    m_quitAccepted = false;
 }
 
 // ---- commands and replies --------------------------------------------------
@@ -326,6 +327,9 @@ void PopClient::OnDisconnected() {
     if (!m_socket)
         return;
     if (m_operation == Operation::Quit) {
+        if (!m_quitAccepted)
+            m_lastError =
+                QStringLiteral("Connection closed by the server before QUIT was answered");
         EndSession();
         return;
     }
@@ -617,6 +621,7 @@ void PopClient::SendUniqueIdsAhead() {
 void PopClient::Quit() {
     if (!Begin(Operation::Quit))
         return;
+    m_quitAccepted = false;
     if (!m_deferredFault.isEmpty())
         m_lastError = std::exchange(m_deferredFault, QString());
     if (!m_socket || m_connectionState == ConnectionClosed) {
@@ -625,6 +630,7 @@ void PopClient::Quit() {
         return;
     }
     Send("QUIT", SingleLine(), [this](const PopReply& reply) {
+        m_quitAccepted = reply.Ok;
         if (!reply.Ok)
             m_lastError = QStringLiteral("Server error on QUIT: ") + ServerText(reply.StatusText);
         EndSession();
@@ -638,6 +644,7 @@ void PopClient::EndSession() {
 
 void PopClient::Cancel() {
     // Drops the connection without QUIT, so no deletion takes effect.
+    m_quitAccepted = false;
     ++m_generation;
     m_deferredFault.clear();
     CloseSocket();

@@ -97,6 +97,11 @@ public:
     void DeleteMessage(qint16 number);
     void Quit();
     void Cancel();
+    // The last Quit was answered "+OK": the server has entered its update
+    // state and removed the messages deleted on this connection. A refused
+    // QUIT, a connection lost or cancelled before the answer, or a session
+    // that ended any other way leaves it false, and the server keeps them.
+    bool QuitAccepted() const { return m_quitAccepted; }
 
     bool Busy() const;
     qint16 ConnectionState() const;
@@ -232,6 +237,7 @@ private:
     QString m_peerSha256;
     qint64 m_bytesRead = 0;
     bool m_repliesQueued = false;
+    bool m_quitAccepted = false;
 
     // What the server told us on this connection.
     QByteArray m_apopTimestamp;

@@ -16,7 +16,8 @@
 #       Delivers FILE (a whole message) into USER's maildir.
 #   dovecot-fixture.sh add-user ENVFILE USER PASSWORD COUNT
 #       Adds a user with COUNT generated messages (numbered 1 to COUNT in
-#       that order), for a test that needs a mailbox of its own.
+#       that order), for a test that needs a mailbox of its own; returns once
+#       the running Dovecot knows the user.
 #   dovecot-fixture.sh stop ENVFILE
 #       Stops the server by its PID and removes the temporary folder. start
 #       does the same first, so a repeated start leaves no server behind.
@@ -264,6 +265,19 @@ add_user() {
     mv "$maildir/tmp/"*.larkwatch "$maildir/new/"
     # The users file keeps its group and mode; Dovecot reads it again when it changes.
     printf '%s:{PLAIN}%s::::::\n' "$user" "$password" >>"$dir/users"
+    # But it looks at the file at most once a second and answers from the copy
+    # it read until then: a log-on in the same second as the lookup before it
+    # does not know the new user. Return once Dovecot does.
+    local i
+    for i in $(seq 1 100); do
+        if doveadm -c "$dir/dovecot.conf" auth lookup -a "$dir/run/auth-userdb" "$user" \
+            >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "error: Dovecot does not know the new user $user" >&2
+    exit 1
 }
 
 case "$action" in
