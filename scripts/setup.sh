@@ -5,7 +5,8 @@
 #   scripts/setup.sh test   install what is missing, build (Debug), run every test;
 #                           then the same with AddressSanitizer and UBSan
 #                           (build/asan), then each fuzz target for a few
-#                           seconds (build/fuzz, clang)
+#                           seconds (build/fuzz, clang), then builds the Debian
+#                           package and checks it (scripts/test-package.sh)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,7 +17,7 @@ build_packages=(g++ make cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qp
                 libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev)
 test_packages=(dovecot-core dovecot-pop3d openssl clang libclang-rt-14-dev mpop
                desktop-file-utils appstream groff-base man-db dbus-daemon
-               gnome-keyring libsecret-1-0)
+               gnome-keyring libsecret-1-0 build-essential debhelper dpkg-dev lintian)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -65,6 +66,7 @@ test)
     suite debug
     suite asan -DLARKWATCH_SANITIZE=ON
     suite fuzz -DLARKWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    "$root/scripts/test-package.sh" || failed+=(package)
     if [ ${#failed[@]} -gt 0 ]; then
         echo "FAILED: ${failed[*]}" >&2
         exit 1

@@ -3,28 +3,36 @@
 # it: the program and its help where Help > Contents finds it, the menu entry,
 # the software centre's description, the icons and the manual page.
 #   test_install.sh BUILD_DIR
+#   test_install.sh --tree PREFIX   checks a tree installed already (the
+#                                   Debian package's usr/, manual page gzipped)
 set -u
-build=$1
-prefix=$(mktemp -d /tmp/larkwatch-install.XXXXXX)
-trap 'rm -rf "$prefix"' EXIT
 failures=0
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
 }
+scratch=$(mktemp -d /tmp/larkwatch-install.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
 
-if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
-    cat "$prefix.log"
-    rm -f "$prefix.log"
-    echo "FAIL: cmake --install"
-    exit 1
+if [ "${1:-}" = --tree ]; then
+    prefix=$2
+else
+    prefix=$scratch/prefix
+    if ! cmake --install "$1" --prefix "$prefix" >"$scratch/install.log" 2>&1; then
+        cat "$scratch/install.log"
+        echo "FAIL: cmake --install"
+        exit 1
+    fi
 fi
-rm -f "$prefix.log"
 
 app_id=io.github.larkwatch.Larkwatch
 desktop=$prefix/share/applications/$app_id.desktop
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 man_page=$prefix/share/man/man1/larkwatch.1
+if [ -f "$man_page.gz" ] && [ ! -e "$man_page" ]; then
+    gzip -dc "$man_page.gz" >"$scratch/larkwatch.1"
+    man_page=$scratch/larkwatch.1
+fi
 
 for file in "$prefix/bin/larkwatch" "$desktop" "$metainfo" "$man_page"; do
     [ -f "$file" ] || fail "not installed: ${file#"$prefix"/}"
@@ -92,4 +100,4 @@ if command -v man >/dev/null; then
 fi
 
 [ "$failures" -eq 0 ] || exit 1
-echo "install tree at a fresh prefix: all checks passed"
+echo "install tree at $prefix: all checks passed"
