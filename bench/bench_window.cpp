@@ -1,21 +1,24 @@
 // The window's own pass against `--check` on the same mailbox, with the
 // default options (AutoExpand on) and with AutoExpand off:
 //
-//   bench_window [MESSAGES...]        (default: 1000 20000)
+//   bench_window [--runs N (3)] [MESSAGES... (1000 20000)]
 //
 // For each mailbox size a fake POP3 server on loopback, run by a child
 // process (this program with --serve), holds that many small messages of one
-// account. In this process, each a first pass (no history, no header memory):
+// account. In this process, N runs of each, every one a first pass (no
+// history, no header memory), with the medians and their ratios at the end:
 //
-//   check     the pass of `larkwatch --check` (RunCheckMode), no window
+//   check     the pass of `larkwatch --check` (RunCheckMode), no window, and
+//             its longest event-loop stall
 //   window    the real window, loaded and shown, its pass run as a timer
 //             tick runs it: the time, the longest event-loop stall during
 //             it (a 10 ms timer that records how late it fires), and
 //             whether the newest message node ended in view
 //
 // and then the window program itself (src/app/larkwatch, default options)
-// is sent SIGTERM at moments of its first pass: how long it takes to end,
-// its exit code and the size of the history file it left.
+// is sent SIGTERM 100 ms and a quarter, a half and nine tenths of the median
+// pass into its first pass: how long it takes to end, its exit code and the
+// size of the history file it left.
 //
 // The window runs on the platform QT_QPA_PLATFORM names (offscreen, or xcb
 // with DISPLAY set); bench/bench_window.sh runs it offscreen and under Xvfb.
@@ -41,6 +44,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -105,26 +109,33 @@ void Settle(int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-qint64 CheckPass(quint16 port) {
+struct PassFigures {
+    qint64 Ms = 0;
+    qint64 StallMs = 0;
+    qint64 StallEndedAtMs = 0;
+    qsizetype Nodes = 0;
+    bool NewestInView = false;
+};
+
+PassFigures CheckPass(quint16 port) {
     QTemporaryDir root;
     WriteSettings(root.path(), port, true);
     AppState state(StatePaths::Under(root.path()));
     QString printed;
     QTextStream out(&printed);
+    PassFigures figures;
+    StallProbe probe;
+    probe.Start();
     QElapsedTimer clock;
     clock.start();
     RunCheckMode(state, false, out);
-    return clock.elapsed();
+    figures.Ms = clock.elapsed();
+    figures.StallMs = probe.Stop();
+    figures.StallEndedAtMs = probe.WorstEndedAt();
+    return figures;
 }
 
-struct WindowFigures {
-    qint64 Ms = 0;
-    qint64 StallMs = 0;
-    qsizetype Nodes = 0;
-    bool NewestInView = false;
-};
-
-WindowFigures WindowPass(quint16 port, bool autoExpand) {
+PassFigures WindowPass(quint16 port, bool autoExpand) {
     QTemporaryDir root;
     WriteSettings(root.path(), port, autoExpand);
     AppState state(StatePaths::Under(root.path()));
@@ -133,7 +144,7 @@ WindowFigures WindowPass(quint16 port, bool autoExpand) {
     window.PoolingEvent().stop();
     Settle(300); // the window shown and painted, as five seconds after the start
 
-    WindowFigures figures;
+    PassFigures figures;
     StallProbe probe;
     probe.Start();
     QElapsedTimer clock;
@@ -142,10 +153,16 @@ WindowFigures WindowPass(quint16 port, bool autoExpand) {
     figures.Ms = clock.elapsed();
     window.PoolingEvent().stop();
     figures.StallMs = probe.Stop();
+    figures.StallEndedAtMs = probe.WorstEndedAt();
 
     const QStringList children = window.Model().ChildKeys(state.Account(1).NodeKey);
     figures.Nodes = children.size();
-    Settle(100); // the view catching up, as the screen shows it
+    // The view's last frame, as the screen shows it.
+    QElapsedTimer frame;
+    frame.start();
+    while (window.Tree().Pacer().Waiting() && frame.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    Settle(50);
     if (!children.isEmpty()) {
         AccountTreeView& tree = window.Tree();
         const QRect shown = tree.visualRect(window.Model().IndexForKey(children.last()));
@@ -205,7 +222,18 @@ EndFigures EndMidPass(QProcess& server, quint16 port, qint64 afterMs) {
     return figures;
 }
 
-int RunMailbox(int messages) {
+qint64 Median(QList<qint64> values) {
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+void PrintPass(const char* what, const PassFigures& pass, qint64 checkMs) {
+    std::printf("    %-22s %7lld ms  %5.2f x --check  longest stall %4lld ms (ended %lld ms in)\n",
+                what, pass.Ms, double(pass.Ms) / double(checkMs), pass.StallMs,
+                pass.StallEndedAtMs);
+}
+
+int RunMailbox(int messages, int runs) {
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server.start(QCoreApplication::applicationFilePath(),
@@ -216,25 +244,31 @@ int RunMailbox(int messages) {
     }
     const quint16 port = quint16(server.readLine().trimmed().toUInt());
 
-    const qint64 check = CheckPass(port);
-    std::printf("%d messages: --check pass %lld ms\n", messages, check);
-    std::fflush(stdout);
-    qint64 defaultPassMs = 0;
-    for (const bool autoExpand : {false, true}) {
-        const WindowFigures window = WindowPass(port, autoExpand);
-        if (autoExpand)
-            defaultPassMs = window.Ms;
-        std::printf("  window, AutoExpand=%s: pass %lld ms (%.2f x --check), longest stall "
-                    "%lld ms, %lld nodes%s\n",
-                    autoExpand ? "True" : "False", window.Ms, double(window.Ms) / double(check),
-                    window.StallMs, qlonglong(window.Nodes),
-                    autoExpand ? (window.NewestInView ? ", newest in view" : ", newest NOT in view")
-                               : "");
+    std::printf("%d messages, %d runs, each a first pass:\n", messages, runs);
+    QList<qint64> checks, shut, open;
+    for (int run = 1; run <= runs; ++run) {
+        const PassFigures check = CheckPass(port);
+        const PassFigures off = WindowPass(port, false);
+        const PassFigures on = WindowPass(port, true);
+        std::printf("  run %d\n", run);
+        PrintPass("--check", check, check.Ms);
+        PrintPass("window AutoExpand=False", off, check.Ms);
+        PrintPass("window AutoExpand=True", on, check.Ms);
+        if (off.Nodes != messages || on.Nodes != messages || !on.NewestInView)
+            std::printf("    NOT ALL SHOWN: %lld and %lld nodes, newest %sin view\n",
+                        qlonglong(off.Nodes), qlonglong(on.Nodes), on.NewestInView ? "" : "NOT ");
         std::fflush(stdout);
+        checks.append(check.Ms);
+        shut.append(off.Ms);
+        open.append(on.Ms);
     }
-    const qint64 recheck = CheckPass(port);
-    std::printf("  --check again: %lld ms\n", recheck);
-    for (const qint64 after : {qint64(100), defaultPassMs / 2}) {
+    const qint64 check = Median(checks);
+    std::printf("  median: --check %lld ms; window AutoExpand=False %lld ms (%.2f x), "
+                "AutoExpand=True %lld ms (%.2f x)\n",
+                check, Median(shut), double(Median(shut)) / double(check), Median(open),
+                double(Median(open)) / double(check));
+    const qint64 pass = Median(open);
+    for (const qint64 after : {qint64(100), pass / 4, pass / 2, pass * 9 / 10}) {
         const EndFigures end = EndMidPass(server, port, after);
         std::printf("  SIGTERM %lld ms into the window program's pass: ended in %lld ms, exit "
                     "code %d, log.tmp %lld bytes\n",
@@ -256,13 +290,18 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.append(QByteArray(argv[i]).toInt());
+    int runs = 3;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, QByteArray(argv[++i]).toInt());
+        else
+            sizes.append(QByteArray(argv[i]).toInt());
+    }
     if (sizes.isEmpty())
         sizes = {1000, 20000};
     std::printf("platform %s\n", qPrintable(QGuiApplication::platformName()));
     for (const int messages : sizes) {
-        if (const int failed = RunMailbox(messages))
+        if (const int failed = RunMailbox(messages, runs))
             return failed;
     }
     return 0;

@@ -10,6 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build/release}" && pwd)
 shift || true
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/larkwatch-window.XXXXXX")
+chmod 700 "$tmp"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -18,7 +19,8 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== offscreen"
-env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$build/bench/bench_window" "$@"
+env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$tmp" \
+    "$build/bench/bench_window" "$@"
 
 echo "== Xvfb and openbox"
 display=:$((50 + RANDOM % 40))
@@ -28,4 +30,5 @@ sleep 1
 DISPLAY=$display openbox >"$tmp/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
-env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb "$build/bench/bench_window" "$@"
+env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$tmp" \
+    "$build/bench/bench_window" "$@"

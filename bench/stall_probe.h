@@ -16,6 +16,7 @@ public:
     }
     void Start() {
         m_worst = 0;
+        m_worstAt = 0;
         m_clock.start();
         m_last = 0;
         m_timer.start(kIntervalMs);
@@ -25,13 +26,18 @@ public:
         Tick();
         return m_worst;
     }
+    // When the longest stall ended, in ms from Start.
+    qint64 WorstEndedAt() const { return m_worstAt; }
 
 private:
     static constexpr qint64 kIntervalMs = 10;
 
     void Tick() {
         const qint64 now = m_clock.nsecsElapsed() / 1000000;
-        m_worst = std::max(m_worst, now - m_last - kIntervalMs);
+        if (now - m_last - kIntervalMs > m_worst) {
+            m_worst = now - m_last - kIntervalMs;
+            m_worstAt = now;
+        }
         m_last = now;
     }
 
@@ -39,4 +45,5 @@ private:
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_worst = 0;
+    qint64 m_worstAt = 0;
 };

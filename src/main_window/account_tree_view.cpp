@@ -3,6 +3,7 @@
 #include "tree/account_tree_model.h"
 #include "main_window/larkwatch_icons.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHeaderView>
@@ -182,12 +183,15 @@ void AccountTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
 
 void AccountTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                   const QList<int>& roles) {
-    {
+    if (!m_paintHeld || QAccessible::isActive()) {
         // The view asks where the row is to repaint it; a row the layout
         // does not hold yet is painted at the frame's end anyway.
         ScopedFlag quiet(m_quietQueries);
         QTreeView::dataChanged(topLeft, bottomRight, roles);
     }
+    // Else the whole tree is repainted at the frame's end: the view's own
+    // handling, a search of its rows for the changed one, would cost a walk
+    // of the whole tree per change.
     if (topLeft.parent() == bottomRight.parent()) {
         for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
             m_widthDue.insert(m_model.KeyForIndex(m_model.index(row, 0, topLeft.parent())));
