@@ -10,6 +10,7 @@
 // second pass follows, with the header memory of the first.
 
 #include "process_figures.h"
+#include "stall_probe.h"
 #include "engine/mail_engine.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
@@ -36,35 +37,6 @@ QByteArray SmallMessage(int account, int n) {
            "To: ann@example.org\r\nSubject: Note " + id + "\r\nDate: Mon, 18 Mar 2024 " +
            "10:00:00 +0100\r\nMessage-ID: <" + id + "@example.org>\r\n\r\nBody " + id + ".\r\n";
 }
-
-// Records the longest gap between ticks of a 10 ms timer beyond its interval.
-class StallProbe : public QObject {
-public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed() / 1000000;
-            m_worst = std::max(m_worst, now - m_last - 10);
-            m_last = now;
-        });
-    }
-    void Start() {
-        m_worst = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start(10);
-    }
-    qint64 Stop() {
-        m_timer.stop();
-        return m_worst;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_worst = 0;
-};
 
 } // namespace
 

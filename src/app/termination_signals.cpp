@@ -1,5 +1,6 @@
 #include "app/termination_signals.h"
 
+#include "engine/mail_engine.h"
 #include "main_window/main_window.h"
 #include "records/app_state.h"
 
@@ -113,9 +114,11 @@ void EndWindowProgram(MainWindow& window, AppState& state) {
             modal->close();
     }
     QTimer::singleShot(0, &window, [&window, &state] {
+        // A check under way asks for no further message (with its connection
+        // merely cut, it would go on through every message left, listing each
+        // as unreadable); the pass stops after it.
+        window.Engine().CancelConnection();
         window.CloseForSessionEnd();
-        // A pass under way stops after the account being checked (whose
-        // connection the unload has just cut off).
         state.ExitPending = true;
     });
 }

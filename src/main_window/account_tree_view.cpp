@@ -3,12 +3,16 @@
 #include "tree/account_tree_model.h"
 #include "main_window/larkwatch_icons.h"
 
+#include <QAccessible>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -38,7 +42,7 @@ private:
 } // namespace
 
 AccountTreeView::AccountTreeView(AccountTreeModel& model, QWidget* parent)
-    : QTreeView(parent), m_model(model) {
+    : QTreeView(parent), m_model(model), m_pacer([this] { CatchUp(); }) {
     setObjectName(QStringLiteral("AccntList"));
     setHeaderHidden(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -50,9 +54,9 @@ AccountTreeView::AccountTreeView(AccountTreeModel& model, QWidget* parent)
     setContextMenuPolicy(Qt::PreventContextMenu);
     setItemDelegate(new DropHighlightDelegate(this));
 
-    // Long message lines scroll sideways instead of being cut.
+    // Long message lines scroll sideways instead of being cut: the column is
+    // fitted to the rows by FitColumn.
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     auto icons = std::make_shared<QHash<QString, QIcon>>();
@@ -67,12 +71,25 @@ AccountTreeView::AccountTreeView(AccountTreeModel& model, QWidget* parent)
     connect(&m_model, &AccountTreeModel::ExpandedChanged, this, &AccountTreeView::FollowExpanded);
     connect(&m_model, &AccountTreeModel::SelectedChanged, this, &AccountTreeView::FollowSelected);
     connect(&m_model, &AccountTreeModel::EnsureVisibleRequested, this,
-            [this](const QString& key) { scrollTo(m_model.IndexForKey(key)); });
+            &AccountTreeView::ScrollToKey);
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &AccountTreeView::OnRowsInserted);
-    connect(this, &QTreeView::expanded, this,
-            [this](const QModelIndex& index) { OnViewExpandedChanged(index, true); });
-    connect(this, &QTreeView::collapsed, this,
-            [this](const QModelIndex& index) { OnViewExpandedChanged(index, false); });
+    const auto measureAfresh = [this] {
+        m_widthAfresh = true;
+        Follow();
+    };
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, measureAfresh);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, measureAfresh);
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, measureAfresh);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        OnViewExpandedChanged(index, true);
+        m_widthAfresh = true;
+        Follow();
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        OnViewExpandedChanged(index, false);
+        m_widthAfresh = true;
+        Follow();
+    });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (!m_following)
@@ -112,15 +129,171 @@ void AccountTreeView::OnViewExpandedChanged(const QModelIndex& index, bool expan
 }
 
 void AccountTreeView::OnRowsInserted(const QModelIndex& parent, int first, int last) {
-    // A node may be marked expanded before or after its children arrive.
-    ScopedFlag following(m_following);
-    if (parent.isValid() && parent.data(AccountTreeModel::ExpandedRole).toBool())
-        setExpanded(parent, true);
-    for (int row = first; row <= last; ++row) {
-        const QModelIndex index = m_model.index(row, 0, parent);
-        if (index.data(AccountTreeModel::ExpandedRole).toBool())
-            setExpanded(index, true);
+    {
+        // A node may be marked expanded before or after its children arrive.
+        ScopedFlag following(m_following);
+        if (parent.isValid() && parent.data(AccountTreeModel::ExpandedRole).toBool())
+            setExpanded(parent, true);
+        for (int row = first; row <= last; ++row) {
+            const QModelIndex index = m_model.index(row, 0, parent);
+            m_widthDue.insert(m_model.KeyForIndex(index));
+            if (index.data(AccountTreeModel::ExpandedRole).toBool())
+                setExpanded(index, true);
+        }
     }
+    Follow();
+}
+
+void AccountTreeView::rowsInserted(const QModelIndex& parent, int first, int last) {
+    if (!isVisible() || m_pacer.ShowNow()) {
+        QTreeView::rowsInserted(parent, first, last);
+        return;
+    }
+    // Under an open node every insertion costs a layout of the whole tree:
+    // the rows join the layout at the frame's end, and until then the view
+    // neither shows nor paints them.
+    QAbstractItemView::rowsInserted(parent, first, last);
+    m_layoutDue = true;
+    HoldPaint();
+}
+
+void AccountTreeView::Settle() const {
+    if (!std::exchange(m_layoutDue, false))
+        return;
+    auto* self = const_cast<AccountTreeView*>(this);
+    self->scheduleDelayedItemsLayout();
+    self->executeDelayedItemsLayout();
+}
+
+QRect AccountTreeView::visualRect(const QModelIndex& index) const {
+    if (!m_quietQueries)
+        Settle();
+    return QTreeView::visualRect(index);
+}
+
+QModelIndex AccountTreeView::indexAt(const QPoint& point) const {
+    Settle();
+    return QTreeView::indexAt(point);
+}
+
+void AccountTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    Settle();
+    QTreeView::scrollTo(index, hint);
+}
+
+void AccountTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles) {
+    if (!m_paintHeld || QAccessible::isActive()) {
+        // The view asks where the row is to repaint it; a row the layout
+        // does not hold yet is painted at the frame's end anyway.
+        ScopedFlag quiet(m_quietQueries);
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+    }
+    // Else the whole tree is repainted at the frame's end: the view's own
+    // handling, a search of its rows for the changed one, would cost a walk
+    // of the whole tree per change.
+    if (topLeft.parent() == bottomRight.parent()) {
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+            m_widthDue.insert(m_model.KeyForIndex(m_model.index(row, 0, topLeft.parent())));
+    }
+    Follow();
+}
+
+void AccountTreeView::ScrollToKey(const QString& key) {
+    m_scrollKey = key;
+    Follow();
+}
+
+void AccountTreeView::Follow() {
+    if (m_pacer.ShowNow())
+        CatchUp();
+    else
+        HoldPaint();
+}
+
+void AccountTreeView::HoldPaint() {
+    if (!m_paintHeld) {
+        m_paintHeld = true;
+        setUpdatesEnabled(false);
+    }
+}
+
+void AccountTreeView::CatchUp() {
+    Settle();
+    const bool widthChanged = FitColumn();
+    if (const QString key = std::exchange(m_scrollKey, QString()); !key.isEmpty()) {
+        if (!widthChanged) {
+            scrollTo(m_model.IndexForKey(key));
+        } else {
+            // A wider column may bring the horizontal scroll bar, which
+            // takes its height from the viewport once the event loop turns:
+            // the scroll waits for it.
+            updateGeometries();
+            QMetaObject::invokeMethod(
+                this, [this, key] { scrollTo(m_model.IndexForKey(key)); }, Qt::QueuedConnection);
+        }
+    }
+    if (std::exchange(m_paintHeld, false))
+        setUpdatesEnabled(true);
+}
+
+int AccountTreeView::RowWidth(const QModelIndex& index) const {
+    const int level = (index.parent().isValid() ? 1 : 0) + (rootIsDecorated() ? 1 : 0);
+    return sizeHintForIndex(index).width() + level * indentation();
+}
+
+bool AccountTreeView::FitColumn() {
+    // Every row has the same font and picture size: the row whose text and
+    // indentation reach furthest is the widest, and only that one is measured
+    // in full by the delegate.
+    const QFontMetrics metrics(font());
+    QModelIndex widest;
+    int reach = -1;
+    const auto consider = [&](const QModelIndex& index) {
+        const int level = index.parent().isValid() ? 1 : 0;
+        const int textReach = metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString()) +
+                              level * indentation();
+        if (textReach > reach) {
+            reach = textReach;
+            widest = index;
+        }
+    };
+    int width = header()->sectionSize(0);
+    if (std::exchange(m_widthAfresh, false)) {
+        m_widthDue.clear();
+        width = header()->minimumSectionSize();
+        for (int row = 0; row < m_model.rowCount(); ++row) {
+            const QModelIndex top = m_model.index(row, 0);
+            consider(top);
+            if (!isExpanded(top))
+                continue;
+            for (int child = 0; child < m_model.rowCount(top); ++child)
+                consider(m_model.index(child, 0, top));
+        }
+    } else {
+        for (const QString& key : std::exchange(m_widthDue, {})) {
+            const QModelIndex index = m_model.IndexForKey(key);
+            if (index.isValid() && (!index.parent().isValid() || isExpanded(index.parent())))
+                consider(index);
+        }
+    }
+    if (widest.isValid())
+        width = std::max(width, RowWidth(widest));
+    if (width == header()->sectionSize(0))
+        return false;
+    header()->resizeSection(0, width);
+    return true;
+}
+
+bool AccountTreeView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::Paint)
+        return QTreeView::viewportEvent(event);
+    // A paint is part of what following costs.
+    QElapsedTimer clock;
+    clock.start();
+    const bool handled = QTreeView::viewportEvent(event);
+    m_pacer.NoteWork(clock.elapsed());
+    return handled;
 }
 
 void AccountTreeView::keyPressEvent(QKeyEvent* event) {

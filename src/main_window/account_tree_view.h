@@ -1,5 +1,8 @@
 #pragma once
 
+#include "main_window/frame_pacer.h"
+
+#include <QSet>
 #include <QTreeView>
 
 class AccountTreeModel;
@@ -7,6 +10,11 @@ class AccountTreeModel;
 // The tree "AccntList" over an AccountTreeModel. It shows the model's
 // expanded flags, drop highlight and selected node, and reports the user's
 // mouse actions and expand/collapse clicks as the designed events.
+//
+// A check adds and rewrites nodes far faster than a screen shows them: the
+// view follows the model at the pace of the screen (FramePacer), with one
+// layout, one column fit, one scroll to the node last asked for and one paint
+// per frame, whatever number of nodes changed in it.
 class AccountTreeView : public QTreeView {
     Q_OBJECT
 public:
@@ -15,6 +23,12 @@ public:
     AccountTreeModel& Model() const { return m_model; }
     // The key of the node at a point of the viewport, or empty (hit test).
     QString KeyAt(const QPoint& viewportPoint) const;
+    FramePacer& Pacer() { return m_pacer; }
+
+    // Rows a frame still holds back are laid out before any of these answers.
+    QRect visualRect(const QModelIndex& index) const override;
+    QModelIndex indexAt(const QPoint& point) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 Q_SIGNALS:
     // A mouse button went down at a point of the viewport.
@@ -30,6 +44,10 @@ Q_SIGNALS:
     void KeyboardMoved(const QString& key);
 
 protected:
+    void rowsInserted(const QModelIndex& parent, int first, int last) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = {}) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -40,8 +58,30 @@ private:
     void FollowSelected(const QString& key);
     void OnViewExpandedChanged(const QModelIndex& index, bool expanded);
     void OnRowsInserted(const QModelIndex& parent, int first, int last);
+    // Something to show changed: shown now, or at the frame's end with the
+    // tree's painting held until then.
+    void Follow();
+    void CatchUp();
+    void HoldPaint();
+    // Lays out the rows added during the frame.
+    void Settle() const;
+    void ScrollToKey(const QString& key);
+    // The one column as wide as the widest row shown (long rows scroll
+    // sideways): widened for the rows that changed, measured afresh over
+    // every shown row when rows went or a node opened or closed. True when
+    // the width changed.
+    bool FitColumn();
+    int RowWidth(const QModelIndex& index) const;
 
     AccountTreeModel& m_model;
     bool m_following = false;        // the view is being set from the model
     bool m_afterDoubleClick = false; // the release ending a double click is no click
+
+    FramePacer m_pacer;
+    mutable bool m_layoutDue = false; // rows were added that the layout does not hold yet
+    bool m_quietQueries = false;      // Qt's own per-change queries: no settling for them
+    bool m_paintHeld = false;         // updates are off until the frame's end
+    QString m_scrollKey;              // the node last asked to be in view, when waiting
+    QSet<QString> m_widthDue;         // nodes whose text changed since the column was fitted
+    bool m_widthAfresh = true;        // the column is to be measured over every shown row
 };
