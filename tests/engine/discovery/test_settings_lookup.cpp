@@ -1,6 +1,7 @@
 #include "engine/discovery/settings_lookup.h"
 #include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
+#include "support/fake_srv_answerer.h"
 #include "support/https_test_server.h"
 
 #include <QSignalSpy>
@@ -34,18 +35,6 @@ QByteArray document(const QByteArray& host, const QByteArray& port = "995") {
            "</port><socketType>SSL</socketType><username>%EMAILADDRESS%</username>"
            "</incomingServer></emailProvider></clientConfig>";
 }
-
-// Answers from a table of names; a name not in it has no records.
-class FakeSrvAnswerer : public SrvAnswerer {
-public:
-    QHash<QString, QList<SrvRecord>> Records;
-    QStringList Asked;
-    void Ask(const QString& name, QObject* context,
-             std::function<void(const QList<SrvRecord>&)> done) override {
-        Asked.append(name);
-        QTimer::singleShot(0, context, [done, records = Records.value(name)] { done(records); });
-    }
-};
 
 QString describe(const FoundSettings& found) {
     if (found.NoPop3)
