@@ -27,10 +27,14 @@ AccountSettingsFinder::AccountSettingsFinder(const Fields& fields, QObject* pare
 
     connect(&m_fields.User, &QLineEdit::editingFinished, this, &AccountSettingsFinder::OnUserLeft);
     connect(&find, &QPushButton::clicked, this, &AccountSettingsFinder::OnFindClicked);
-    connect(&m_fields.Host, &QLineEdit::textEdited, this, [this] {
-        if (m_lookup->Running())
-            Stop(QString());
-    });
+    // Typing into Mail Host, or another address into Username, makes the
+    // answer under way one nobody asked for.
+    for (QLineEdit* box : {&m_fields.Host, &m_fields.User}) {
+        connect(box, &QLineEdit::textEdited, this, [this] {
+            if (m_lookup->Running())
+                Stop(QString());
+        });
+    }
     connect(&m_fields.Port, &QLineEdit::textEdited, this, [this] { m_userSetPort = true; });
     connect(&m_fields.Security, &QComboBox::activated, this, [this] { m_userSetSecurity = true; });
     connect(m_lookup, &SettingsLookup::Finished, this, &AccountSettingsFinder::OnFinished);

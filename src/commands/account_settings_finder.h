@@ -15,7 +15,7 @@ class QPushButton;
 // presses "Find settings". The result fills Mail Host, Port and Connection
 // security, never over what the user typed there, and the line under the
 // fields tells where it came from and what the provider needs. Typing into
-// Mail Host drops a look-up under way; the button stops one too.
+// Mail Host or Username drops a look-up under way; the button stops one too.
 class AccountSettingsFinder : public QObject {
     Q_OBJECT
 public:
