@@ -3,6 +3,7 @@
 #include "app/command_groups.h"
 #include "app/termination_signals.h"
 #include "main_window/display_check.h"
+#include "main_window/first_account_panel.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
 #include "main_window/single_instance.h"
@@ -92,6 +93,9 @@ int main(int argc, char* argv[]) {
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::Received, &window,
                      [&] { EndWindowProgram(window, state); });
+    const bool firstStart = IsFirstStart(state);
     window.Form_Load();
+    if (firstStart)
+        OfferFirstAccount(window);
     return app->exec();
 }

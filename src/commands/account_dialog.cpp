@@ -1,5 +1,6 @@
 #include "commands/account_dialog.h"
 
+#include "commands/account_settings_finder.h"
 #include "commands/text_box_rules.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
@@ -123,6 +124,14 @@ void AddAccnt::BuildControls() {
     lblCertSHA256->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lblCertSHA256->setText(QStringLiteral("SHA-256:\n") + fingerprintLines(m_untrustedCertificate));
 
+    // Settings found from the address in Username, with a line on where from.
+    butFindSettings = new QPushButton(this);
+    butFindSettings->setObjectName(QStringLiteral("butFindSettings"));
+    lblFoundSettings = new QLabel(this);
+    lblFoundSettings->setObjectName(QStringLiteral("lblFoundSettings"));
+    m_settingsFinder = new AccountSettingsFinder(
+        {*txtUser, *txtHost, *txtPort, *cboSecurity, *butFindSettings, *lblFoundSettings}, this);
+
     ButOK = new QPushButton(QStringLiteral("&OK"), this);
     ButOK->setObjectName(QStringLiteral("ButOK"));
     ButOK->setToolTip(QStringLiteral("Click here to add this account"));
@@ -158,7 +167,10 @@ void AddAccnt::LayOutControls() {
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(txtTitle, 0, 1, 1, 3);
     grid->addWidget(Label2, 1, 0);
-    grid->addWidget(txtHost, 1, 1, 1, 3);
+    auto* hostRow = new QHBoxLayout;
+    hostRow->addWidget(txtHost, 1);
+    hostRow->addWidget(butFindSettings);
+    grid->addLayout(hostRow, 1, 1, 1, 3);
     grid->addWidget(Label3, 2, 0);
     grid->addWidget(txtUser, 2, 1);
     grid->addWidget(chkDisabled, 2, 2, 1, 2);
@@ -170,6 +182,7 @@ void AddAccnt::LayOutControls() {
     grid->addWidget(cboSecurity, 4, 1);
     grid->addWidget(chkTrustCert, 5, 1, 1, 3);
     grid->addWidget(lblCertSHA256, 6, 1, 1, 3);
+    grid->addWidget(lblFoundSettings, 7, 1, 1, 3);
     grid->setColumnStretch(1, 1);
     txtTitle->setMinimumWidth(txtTitle->fontMetrics().averageCharWidth() * 28);
 
@@ -189,8 +202,9 @@ void AddAccnt::LayOutControls() {
 void AddAccnt::SetTabOrder() {
     // As designed, "Disabled" comes before the port box; the security choice
     // and the certificate follow the port, before the buttons.
-    QWidget* const order[] = {txtTitle, txtHost,     txtUser,      txtPassword, chkDisabled,
-                              txtPort,  cboSecurity, chkTrustCert, ButOK,       butCancel};
+    QWidget* const order[] = {txtTitle,     txtHost,     butFindSettings, txtUser,
+                              txtPassword,  chkDisabled, txtPort,         cboSecurity,
+                              chkTrustCert, ButOK,       butCancel};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtTitle->setFocus();

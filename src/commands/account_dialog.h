@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class AccountSettingsFinder;
 class AppState;
 class QCheckBox;
 class QComboBox;
@@ -66,6 +67,9 @@ private:
     QComboBox* cboSecurity;
     QCheckBox* chkTrustCert;
     QLabel* lblCertSHA256;
+    QPushButton* butFindSettings;
+    QLabel* lblFoundSettings;
+    AccountSettingsFinder* m_settingsFinder;
     QPushButton* ButOK;
     QPushButton* butCancel;
 };

@@ -5,6 +5,7 @@
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "main_window/default_collaborators.h"
+#include "main_window/first_account_panel.h"
 #include "main_window/monitoring_commands.h"
 #include "tree/account_nodes.h"
 #include "main_window/account_tree_handlers.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow(AppState& state, WindowCollaborators collaborators, QWidg
     m_timeLeft->raise();
 
     m_handlers = new AccountTreeHandlers(m_state, *m_tree, *m_menus, this);
+    new FirstAccountPanel(*m_model, *m_menus->Action(QStringLiteral("mnuNewAccount")), *m_treeArea);
 
     connect(m_menus->Action(QStringLiteral("mnuExit")), &QAction::triggered, this,
             &MainWindow::mnuExit_Click);

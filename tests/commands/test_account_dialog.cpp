@@ -218,8 +218,9 @@ void TestAccountDialog::newDialog() {
 void TestAccountDialog::tabOrder_data() {
     QTest::addColumn<bool>("offerTrust");
     QTest::addColumn<QStringList>("expected");
-    const QStringList designed = {"txtTitle",    "txtHost", "txtUser",    "txtPassword",
-                                  "chkDisabled", "txtPort", "cboSecurity"};
+    // "Find settings" sits beside Mail Host and follows it.
+    const QStringList designed = {"txtTitle",    "txtHost",     "butFindSettings", "txtUser",
+                                  "txtPassword", "chkDisabled", "txtPort",         "cboSecurity"};
     QTest::newRow("add") << false << designed + QStringList{"ButOK", "butCancel"};
     QTest::newRow("modify, refused certificate")
         << true << designed + QStringList{"chkTrustCert", "ButOK", "butCancel"};
