@@ -31,14 +31,9 @@ const ProviderEntry kProviders[] = {
     {"mail.ru inbox.ru list.ru bk.ru", "pop.mail.ru", 995, kTls, kPassword, "",
      "Mail.ru: sign in with a password for external applications, made in Mail.ru's security "
      "settings."},
-    {"yandex.ru ya.ru", "pop.yandex.ru", 995, kTls, kPassword, "",
-     "Yandex: allow mail programs (POP3) in Yandex Mail's settings first; sign in with an app "
-     "password."},
-    {"yandex.com", "pop.yandex.com", 995, kTls, kPassword, "",
-     "Yandex: allow mail programs (POP3) in Yandex Mail's settings first; sign in with an app "
-     "password."},
     {"zoho.com zohomail.com", "pop.zoho.com", 995, kTls, kPassword, "",
-     "Zoho: switch POP access on in Zoho Mail's settings first."},
+     "Zoho: switch POP access on in Zoho Mail's settings first (free accounts made since 2019 "
+     "have none); with two-factor sign-in, use an application-specific password."},
     {"fastmail.com fastmail.fm", "pop.fastmail.com", 995, kTls, kPassword, "",
      "Fastmail: sign in with an app password made in Fastmail's settings."},
     {"mailbox.org", "pop3.mailbox.org", 995, kTls, kPassword, "", ""},
