@@ -26,7 +26,8 @@ desktop=$prefix/share/applications/$app_id.desktop
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 man_page=$prefix/share/man/man1/larkwatch.1
 
-for file in "$prefix/bin/larkwatch" "$desktop" "$metainfo" "$man_page"; do
+for file in "$prefix/bin/larkwatch" "$desktop" "$metainfo" "$man_page" \
+    "$prefix/share/dbus-1/interfaces/io.github.larkwatch.Larkwatch1.xml"; do
     [ -f "$file" ] || fail "not installed: ${file#"$prefix"/}"
 done
 [ -x "$prefix/bin/larkwatch" ] || fail "bin/larkwatch is not executable"

@@ -1,0 +1,10 @@
+#include "notify/launcher_tray.h"
+
+#include "notify/launcher_count.h"
+
+void LauncherTray::SetPicture(TrayPicture picture, int newMessages) {
+    m_tray.SetPicture(picture, newMessages);
+    if (picture == TrayPicture::Checking)
+        return;
+    m_launcher.Show(picture == TrayPicture::NewMail ? newMessages : 0);
+}
