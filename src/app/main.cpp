@@ -116,8 +116,7 @@ int main(int argc, char* argv[]) {
     service.Register();
     QObject::connect(&window, &MainWindow::NewMailFound, &service,
                      [&service] { service.PassFoundNewMail(); });
-    QObject::connect(&launcher, &LauncherCount::Changed, &service,
-                     [&service] { service.PublishCount(); });
+    tray.PictureSet = [&service] { service.PublishCount(); };
     QObject::connect(&notifications.Desktop(), &DesktopNotifier::MarkReadChosen, &window,
                      [&remote] { remote.MarkAllRead(); });
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
@@ -126,5 +125,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&termination, &TerminationSignals::Received, &window,
                      [&] { EndWindowProgram(window, state); });
     window.Form_Load();
-    return app->exec();
+    const int status = app->exec();
+    tray.PictureSet = nullptr; // the service goes before the window
+    return status;
 }

@@ -4,7 +4,8 @@
 
 void LauncherTray::SetPicture(TrayPicture picture, int newMessages) {
     m_tray.SetPicture(picture, newMessages);
-    if (picture == TrayPicture::Checking)
-        return;
-    m_launcher.Show(picture == TrayPicture::NewMail ? newMessages : 0);
+    if (picture != TrayPicture::Checking)
+        m_launcher.Show(picture == TrayPicture::NewMail ? newMessages : 0);
+    if (PictureSet)
+        PictureSet();
 }

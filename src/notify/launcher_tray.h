@@ -2,6 +2,8 @@
 
 #include "main_window/window_collaborators.h"
 
+#include <functional>
+
 class LauncherCount;
 
 // The tray area handed to the window: the program's icon in the notification
@@ -16,6 +18,10 @@ public:
     bool Available() const override { return m_tray.Available(); }
     void SetInTray(bool inTray) override { m_tray.SetInTray(inTray); }
     void SetPicture(TrayPicture picture, int newMessages) override;
+
+    // Called after each picture, whatever the count: where the count of new
+    // mail is told to others, now is the time to look at it.
+    std::function<void()> PictureSet;
 
 private:
     TrayArea& m_tray;

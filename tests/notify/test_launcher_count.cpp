@@ -112,10 +112,13 @@ void TestLauncherCount::followsTheTrayCount() {
     RecordingTray inner;
     LauncherCount launcher;
     LauncherTray tray(inner, launcher);
+    int told = 0; // whoever publishes the count hears of every picture
+    tray.PictureSet = [&told] { ++told; };
     for (const QString& picture : pictures)
         tray.SetPicture(TrayPicture(picture.section(':', 0, 0).toInt()),
                         picture.section(':', 1).toInt());
     QCOMPARE(inner.Pictures, pictures); // the tray itself sees every one
+    QCOMPARE(told, int(pictures.size()));
     // A last update of our own marks the end of what was sent.
     launcher.Show(99);
     QTRY_COMPARE(listener.Heard.size(), heard.size() + 1);
