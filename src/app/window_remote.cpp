@@ -39,9 +39,9 @@ QString WindowRemote::CheckNow() {
     if (m_window.State().MonitoringSuspended || !updateNow->isEnabled())
         return QStringLiteral("Monitoring is suspended.");
     QPointer<QAction> action(updateNow);
-    QTimer::singleShot(0, &m_window, [this, action] {
+    QTimer::singleShot(0, &m_window, [remote = *this, action] {
         // Whatever opened in the meantime wins.
-        if (action && action->isEnabled() && Refusal().isEmpty())
+        if (action && action->isEnabled() && remote.Refusal().isEmpty())
             action->trigger();
     });
     return {};
