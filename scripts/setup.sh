@@ -15,9 +15,13 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages=(g++ make cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
                 libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev)
+# What the program needs at run time besides the libraries it links: the
+# native Wayland platform.
+run_packages=(qt6-wayland)
 test_packages=(dovecot-core dovecot-pop3d openssl clang libclang-rt-14-dev mpop
                desktop-file-utils appstream groff-base man-db dbus-daemon
-               gnome-keyring libsecret-1-0 build-essential debhelper dpkg-dev lintian)
+               gnome-keyring libsecret-1-0 build-essential debhelper dpkg-dev lintian
+               weston)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -45,14 +49,14 @@ install_missing() {
 
 case "$mode" in
 run)
-    install_missing "${build_packages[@]}"
+    install_missing "${build_packages[@]}" "${run_packages[@]}"
     cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
         -DLARKWATCH_BUILD_TESTS=OFF -DLARKWATCH_BUILD_BENCH=OFF
     cmake --build "$root/build/release" -j "$jobs"
     exec "$root/build/release/src/app/larkwatch" "${@:2}"
     ;;
 test)
-    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    install_missing "${build_packages[@]}" "${run_packages[@]}" "${test_packages[@]}"
     # Each build runs even when one before it failed; any failure fails the whole.
     failed=()
     suite() {

@@ -1,8 +1,9 @@
 #include "app/check_mode.h"
 
+#include "app/headless_host.h"
+#include "app/pass_report.h"
 #include "engine/history_file.h"
 #include "engine/mail_engine.h"
-#include "app/headless_host.h"
 #include "engine/pop/pop_client.h"
 #include "engine/scheduler.h"
 #include "tree/account_tree_model.h"
@@ -11,25 +12,10 @@
 #include "records/general_options_store.h"
 #include "records/rule_store.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-QString outcomeName(MessageOutcome outcome) {
-    switch (outcome) {
-    case MessageOutcome::FirstSeen:
-        return QStringLiteral("new");
-    case MessageOutcome::Known:
-        return QStringLiteral("seen");
-    case MessageOutcome::Deleted:
-        return QStringLiteral("deleted");
-    case MessageOutcome::Failed:
-        break;
-    }
-    return QStringLiteral("error");
-}
-
 bool failedToConnectOrLogOn(const QString& text) {
     return text.endsWith(AccountStatus::ErrorConnecting) || text.endsWith(AccountStatus::BadLogon);
 }
@@ -55,7 +41,6 @@ int RunCheckMode(AppState& state, bool json, QTextStream& out) {
     SaveHistory(state);
 
     bool allChecked = true;
-    QJsonArray accounts;
     for (int n = 1; n <= state.AccountCount(); ++n) {
         const MailAccount& account = state.Account(n);
         const QString key = account.NodeKey;
@@ -67,38 +52,17 @@ int RunCheckMode(AppState& state, bool json, QTextStream& out) {
         const QString status = tree.Text(key);
         if (failedToConnectOrLogOn(status))
             allChecked = false;
-        QJsonArray messages;
-        if (!json)
-            out << status << '\n';
-        for (const QString& child : tree.ChildKeys(key)) {
-            const QString text = tree.Text(child);
-            if (!json) {
-                out << "  " << text << '\n';
-                continue;
-            }
-            const MessageReport report = engine.Reports.value(child);
-            messages.append(QJsonObject{
-                {QStringLiteral("number"), report.Number},
-                {QStringLiteral("size"), report.Size},
-                {QStringLiteral("subject"), report.Subject},
-                {QStringLiteral("from"), report.From},
-                {QStringLiteral("state"), outcomeName(report.Outcome)},
-                {QStringLiteral("text"), text},
-            });
-        }
-        if (json) {
-            const QString error = engine.AccountErrors.value(key);
-            accounts.append(QJsonObject{
-                {QStringLiteral("title"), account.Title},
-                {QStringLiteral("status"), status},
-                {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : QJsonValue(error)},
-                {QStringLiteral("messages"), messages},
-            });
-        }
+        if (json)
+            continue;
+        out << status << '\n';
+        for (const QString& child : tree.ChildKeys(key))
+            out << "  " << tree.Text(child) << '\n';
     }
-    if (json)
-        out << QJsonDocument(QJsonObject{{QStringLiteral("accounts"), accounts}})
-                   .toJson(QJsonDocument::Indented);
+    if (json) {
+        const QJsonObject report{
+            {QStringLiteral("accounts"), PassAccountsJson(state, tree, engine)}};
+        out << QJsonDocument(report).toJson(QJsonDocument::Indented);
+    }
     out.flush();
     return allChecked ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 CommandLine CommandLine::Parse(const QStringList& arguments) {
     CommandLine line;
     bool check = false;
+    bool status = false;
+    bool checkNow = false;
     for (const QString& argument : arguments) {
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.Run = Mode::Help;
@@ -14,6 +16,10 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         }
         if (argument == QLatin1String("--check"))
             check = true;
+        else if (argument == QLatin1String("--status"))
+            status = true;
+        else if (argument == QLatin1String("--check-now"))
+            checkNow = true;
         else if (argument == QLatin1String("--json"))
             line.Json = true;
         else if (argument.startsWith(QLatin1String("--"))) {
@@ -22,18 +28,27 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
             return line;
         }
     }
-    if (line.Json && !check) {
+    if (int(check) + int(status) + int(checkNow) > 1) {
         line.Run = Mode::UsageError;
-        line.Error = QStringLiteral("--json goes with --check");
+        line.Error = QStringLiteral("--check, --status and --check-now go alone");
         return line;
     }
-    line.Run = check ? Mode::Check : Mode::Window;
+    if (line.Json && !check && !status) {
+        line.Run = Mode::UsageError;
+        line.Error = QStringLiteral("--json goes with --check or --status");
+        return line;
+    }
+    line.Run = check      ? Mode::Check
+               : status   ? Mode::Status
+               : checkNow ? Mode::CheckNow
+                          : Mode::Window;
     return line;
 }
 
 QString CommandLine::Usage() {
     return QStringLiteral(
-        "Usage: larkwatch [--check [--json]] [--help] [--version]\n"
+        "Usage: larkwatch [--check [--json] | --status [--json] | --check-now]\n"
+        "                 [--help] [--version]\n"
         "\n"
         "Without options Larkwatch opens its window and watches your POP3 accounts.\n"
         "\n"
@@ -41,11 +56,15 @@ QString CommandLine::Usage() {
         "              on the server, the mail log and the history are written), print\n"
         "              each account's line and its messages indented below it, and exit;\n"
         "              no display is needed\n"
-        "  --json      with --check: print one JSON object instead\n"
+        "  --json      with --check or --status: print one JSON object instead\n"
+        "  --status    print the state of the running Larkwatch: the last pass, the\n"
+        "              count of new mail and the time to the next check\n"
+        "  --check-now ask the running Larkwatch to check now, as Update Now does\n"
         "  --help      show this text\n"
         "  --version   show the version\n"
         "\n"
         "Exit status of --check: 0 every enabled account was checked, 1 an account\n"
         "could not be connected to or logged on to, 2 a usage error or another\n"
-        "Larkwatch is running.\n");
+        "Larkwatch is running. Of --status and --check-now: 0 done, 1 the running\n"
+        "Larkwatch refused (it is checking, or a dialog is open), 3 none is running.\n");
 }

@@ -1,12 +1,18 @@
-#include "app/command_line.h"
 #include "app/check_mode.h"
 #include "app/command_groups.h"
+#include "app/command_line.h"
+#include "app/dbus_service.h"
+#include "app/remote_client.h"
 #include "app/termination_signals.h"
+#include "app/window_remote.h"
 #include "main_window/display_check.h"
 #include "main_window/first_account_panel.h"
 #include "main_window/larkwatch_icons.h"
 #include "main_window/main_window.h"
 #include "main_window/single_instance.h"
+#include "notify/desktop_notifier.h"
+#include "notify/launcher_count.h"
+#include "notify/launcher_tray.h"
 #include "notify/notifications.h"
 #include "records/app_state.h"
 #include "records/keychain_vault.h"
@@ -37,6 +43,16 @@ static int runCheck(int argc, char* argv[], bool json) {
     return RunCheckMode(state, json, out);
 }
 
+// --status and --check-now: the running program asked over the session bus.
+static int runRemote(int argc, char* argv[], const CommandLine& line) {
+    QCoreApplication app(argc, argv);
+    setApplicationNames();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return line.Run == CommandLine::Mode::Status ? RemoteClient::Status(line.Json, out, err)
+                                                 : RemoteClient::CheckNow(out, err);
+}
+
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -55,6 +71,9 @@ int main(int argc, char* argv[]) {
         return 2;
     case CommandLine::Mode::Check:
         return runCheck(argc, argv, line.Json);
+    case CommandLine::Mode::Status:
+    case CommandLine::Mode::CheckNow:
+        return runRemote(argc, argv, line);
     case CommandLine::Mode::Window:
         break;
     }
@@ -85,9 +104,24 @@ int main(int argc, char* argv[]) {
     state.Vault = std::make_unique<KeychainVault>();
     // The dialog, the sounds and the tray icon outlive the window that uses them.
     Notifications notifications(state);
-    MainWindow window(state, notifications.Collaborators());
+    // The tray's count goes to the desktop's launcher too, tray or none.
+    LauncherCount launcher;
+    WindowCollaborators parts = notifications.Collaborators();
+    LauncherTray tray(*parts.Tray, launcher);
+    parts.Tray = &tray;
+    MainWindow window(state, parts);
     ConnectCommandGroups(window);
     notifications.Attach(window);
+
+    // Other programs and the notification's buttons reach the window here.
+    WindowRemote remote(window);
+    DBusService service(state, remote);
+    service.Register();
+    QObject::connect(&window, &MainWindow::NewMailFound, &service,
+                     [&service] { service.PassFoundNewMail(); });
+    tray.PictureSet = [&service] { service.PublishCount(); };
+    QObject::connect(&notifications.Desktop(), &DesktopNotifier::MarkReadChosen, &window,
+                     [&remote] { remote.MarkAllRead(); });
     QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     TerminationSignals termination;
@@ -97,5 +131,7 @@ int main(int argc, char* argv[]) {
     window.Form_Load();
     if (firstStart)
         OfferFirstAccount(window);
-    return app->exec();
+    const int status = app->exec();
+    tray.PictureSet = nullptr; // the service goes before the window
+    return status;
 }

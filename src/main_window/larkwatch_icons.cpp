@@ -167,8 +167,7 @@ void badge(QPainter& p, const QColor& color) {
 // strokes outweigh the red between them and the count reads as a red figure
 // on white. Text too wide for the picture ("99+" at 16 px) is narrowed to
 // fit.
-QPixmap countPicture(const QString& text, int size) {
-    QImage image = picture(lark, size);
+QPixmap countPicture(QImage image, const QString& text, int size) {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -213,7 +212,23 @@ QIcon NewMailPicture(int count) {
         return SmallIconPic(2);
     QIcon icon;
     for (int size : {16, 22, 24, 32})
-        icon.addPixmap(countPicture(text, size));
+        icon.addPixmap(countPicture(picture(lark, size), text, size));
+    return icon;
+}
+
+QIcon WithCount(const QIcon& base, int count) {
+    const QString text = CountText(count);
+    if (text.isEmpty())
+        return base;
+    QIcon icon;
+    for (int size : {16, 22, 24, 32}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        base.paint(&p, QRect(0, 0, size, size));
+        p.end();
+        icon.addPixmap(countPicture(image, text, size));
+    }
     return icon;
 }
 

@@ -21,6 +21,9 @@ QString CountText(int count);
 // The new-mail picture with CountText(count) on it, drawn for 16 to 32 px;
 // the plain new-mail picture when the count is below 1.
 QIcon NewMailPicture(int count);
+// The same count drawn over another picture (an icon theme's), at 16 to 32 px;
+// the picture itself when the count is below 1.
+QIcon WithCount(const QIcon& base, int count);
 
 // The application's icon: a lark perched on a letter.
 QIcon ApplicationIcon();

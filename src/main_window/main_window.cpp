@@ -329,6 +329,8 @@ void MainWindow::SetUpdateNowEnabled(bool enabled) {
 }
 
 void MainWindow::AnnounceNewMail() {
+    if (m_state.NewMailCount >= 1)
+        Q_EMIT NewMailFound(m_state.NewMailCount);
     if (!m_parts.Desktop || !m_state.AppSettings.DesktopNotify || m_state.NewMailCount < 1)
         return;
     // The new messages in the order of the tree, as many as the notice lists.

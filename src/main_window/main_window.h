@@ -105,6 +105,8 @@ public:
 Q_SIGNALS:
     // The window has been unloaded: the program is to end.
     void Unloaded();
+    // A pass met mail not seen before; count is the new mail it announces.
+    void NewMailFound(int count);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

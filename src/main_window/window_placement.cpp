@@ -26,6 +26,12 @@ int toPixels(float twips, double twipsPerPixel) {
     return int(std::clamp(pixels, -limit, limit));
 }
 
+// Wayland leaves the position of a window to the compositor: a program can
+// neither place its window nor learn where it is.
+bool compositorPlacesWindows() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 } // namespace
 
 namespace WindowPlacement {
@@ -55,8 +61,11 @@ void Save(SettingsStore& store, const QWidget& window) {
     const double ty = TwipsPerPixelY(window);
     auto twips = [](int pixels, double perPixel) { return float(pixels * perPixel); };
     SettingsStore::Batch batch(store);
-    config.Write(K::Top, twips(window.y(), ty));
-    config.Write(K::Left, twips(window.x(), tx));
+    // Where the position is unknown, the one stored (under X11) is kept.
+    if (!compositorPlacesWindows()) {
+        config.Write(K::Top, twips(window.y(), ty));
+        config.Write(K::Left, twips(window.x(), tx));
+    }
     config.Write(K::Height, twips(window.height(), ty));
     config.Write(K::Width, twips(window.width(), tx));
     config.Write(K::State, K::StateNormal);
@@ -76,15 +85,17 @@ void Restore(const SettingsStore& store, QWidget& window) {
         size.setWidth(std::max(1, toPixels(*width, tx)));
     if (const auto height = config.Find(K::Height))
         size.setHeight(std::max(1, toPixels(*height, ty)));
-    window.move(position);
     window.resize(size);
-    // A placement left on a screen that is gone would put the window out of reach.
-    const QRect placed(position, size);
-    bool onScreen = false;
-    for (const QScreen* screen : QGuiApplication::screens())
-        onScreen = onScreen || screen->availableGeometry().intersects(placed);
-    if (!onScreen)
-        CenterForm(window);
+    if (!compositorPlacesWindows()) {
+        window.move(position);
+        // A placement left on a screen that is gone would put the window out of reach.
+        const QRect placed(position, size);
+        bool onScreen = false;
+        for (const QScreen* screen : QGuiApplication::screens())
+            onScreen = onScreen || screen->availableGeometry().intersects(placed);
+        if (!onScreen)
+            CenterForm(window);
+    }
 
     if (const auto state = config.Find(K::State)) {
         // Only the two states a close can leave behind mean anything here; a
@@ -100,7 +111,7 @@ void Restore(const SettingsStore& store, QWidget& window) {
 
 void CenterForm(QWidget& window) {
     const QScreen* screen = screenOf(window);
-    if (!screen)
+    if (!screen || compositorPlacesWindows())
         return;
     const QRect area = screen->geometry();
     window.move(area.x() + (area.width() - window.width()) / 2,

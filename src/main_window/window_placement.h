@@ -14,7 +14,8 @@ void Save(SettingsStore& store, const QWidget& window);
 
 // Every stored, readable value replaces the window's own; empty or unreadable
 // values leave it as it is. A stored State "2" maximises the window over the
-// stored normal rectangle.
+// stored normal rectangle. Under Wayland, where the compositor places
+// windows, only the size is restored, and Save keeps the stored position.
 void Restore(const SettingsStore& store, QWidget& window);
 
 // Pixels of the window's screen to twips and back, per direction.
@@ -23,5 +24,5 @@ double TwipsPerPixelY(const QWidget& window);
 
 } // namespace WindowPlacement
 
-// Centres the window on its screen, keeping its size.
+// Centres the window on its screen, keeping its size (not under Wayland).
 void CenterForm(QWidget& window);

@@ -13,8 +13,10 @@ class QDBusPendingCallWatcher;
 // (org.freedesktop.Notifications on the session bus). Each announcement
 // replaces the one before it while that one is still shown, so a desktop
 // never holds a stack of them. The notification's default action (a click on
-// it) raises Activated. When the service does not answer, the notifier turns
-// itself off for the rest of the run.
+// it) raises Activated. Where the service shows actions, the notification
+// carries "View Mail" (Activated as well) and "Mark as read" (MarkReadChosen).
+// When the service does not answer, the notifier turns itself off for the
+// rest of the run.
 class DesktopNotifier final : public QObject, public DesktopNotice {
     Q_OBJECT
 public:
@@ -39,8 +41,10 @@ public:
     static QString Body(int count, const QList<NoticeMessage>& messages);
 
 Q_SIGNALS:
-    // The user clicked the notification.
+    // The user clicked the notification or chose "View Mail".
     void Activated();
+    // The user chose "Mark as read".
+    void MarkReadChosen();
     // The service answered a Notify call (ok) or failed to (the notifier is off).
     void Answered(bool ok);
 
@@ -49,9 +53,17 @@ private Q_SLOTS:
     void OnNotificationClosed(uint id, uint reason);
 
 private:
+    void Send(int count, const QList<NoticeMessage>& messages);
+    void OnCapabilities(QDBusPendingCallWatcher* call, int count,
+                        const QList<NoticeMessage>& messages);
     void OnReply(QDBusPendingCallWatcher* call);
+    void TurnOff();
 
     QDBusConnection m_bus;
     bool m_available;
     uint m_id = 0;
+    // Whether the service's capabilities were asked for, and whether they
+    // list "actions".
+    bool m_capabilitiesKnown = false;
+    bool m_actions = false;
 };

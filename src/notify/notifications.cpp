@@ -33,7 +33,10 @@ WindowCollaborators Notifications::Collaborators() const {
 void Notifications::Attach(MainWindow& window) {
     m_newMail->Attach(window);
     new TrayCommands(*m_tray, window); // the window's child
-    // A click on the desktop's notification brings the window back.
-    QObject::connect(m_desktop.get(), &DesktopNotifier::Activated, &window,
-                     [&window] { window.BringBackWindow(); });
+    // A click on the desktop's notification, or its View Mail, brings the
+    // window back as the new-mail dialog's View Mail does.
+    QObject::connect(m_desktop.get(), &DesktopNotifier::Activated, &window, [&window] {
+        window.ShowInRecordedState();
+        window.HideSelection();
+    });
 }

@@ -1,6 +1,7 @@
 #include "notify/sys_tray.h"
 
 #include "main_window/larkwatch_icons.h"
+#include "notify/tray_pictures.h"
 
 #include <QSystemTrayIcon>
 #include <QTextDocument>
@@ -113,8 +114,5 @@ void SysTray::SetTrayTip(const QString& Tip) {
 }
 
 void SysTray::SetPicture(TrayPicture picture, int newMessages) {
-    if (picture == TrayPicture::NewMail && newMessages >= 1)
-        SetTrayIcon(LarkwatchIcons::NewMailPicture(newMessages));
-    else
-        SetTrayIcon(LarkwatchIcons::SmallIconPic(int(picture)));
+    SetTrayIcon(TrayPictures::Icon(picture, newMessages));
 }

@@ -35,8 +35,9 @@ public:
     // Whether the icon is shown in a notification area now: wanted, and the
     // desktop has one. Only then can the window be hidden for the tray.
     bool Available() const override;
-    // One of the four pictures SmallIconPic; the new-mail picture with the
-    // count of new messages on it when newMessages is 1 or more.
+    // One of the four pictures (TrayPictures: the icon theme's, or
+    // SmallIconPic); the new-mail picture with the count of new messages on
+    // it when newMessages is 1 or more.
     void SetPicture(TrayPicture picture, int newMessages = 0) override;
 
     // The icon as the desktop sees it.

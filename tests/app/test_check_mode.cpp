@@ -92,6 +92,13 @@ void TestCheckMode::commandLine_data() {
     QTest::newRow("check") << QStringList{"--check"} << int(M::Check) << false;
     QTest::newRow("check json") << QStringList{"--json", "--check"} << int(M::Check) << true;
     QTest::newRow("json alone") << QStringList{"--json"} << int(M::UsageError) << true;
+    QTest::newRow("status") << QStringList{"--status"} << int(M::Status) << false;
+    QTest::newRow("status json") << QStringList{"--status", "--json"} << int(M::Status) << true;
+    QTest::newRow("check now") << QStringList{"--check-now"} << int(M::CheckNow) << false;
+    QTest::newRow("check now json")
+        << QStringList{"--check-now", "--json"} << int(M::UsageError) << true;
+    QTest::newRow("two at once") << QStringList{"--check", "--status"} << int(M::UsageError)
+                                 << false;
     QTest::newRow("unknown") << QStringList{"--check", "--frobnicate"} << int(M::UsageError)
                              << false;
     QTest::newRow("help wins") << QStringList{"--check", "--help"} << int(M::Help) << false;
@@ -105,7 +112,7 @@ void TestCheckMode::commandLine() {
     QFETCH(int, mode);
     const CommandLine line = CommandLine::Parse(arguments);
     QCOMPARE(int(line.Run), mode);
-    if (line.Run == CommandLine::Mode::Check)
+    if (line.Run == CommandLine::Mode::Check || line.Run == CommandLine::Mode::Status)
         QTEST(line.Json, "json");
 }
 

@@ -34,7 +34,8 @@ if [ -f "$man_page.gz" ] && [ ! -e "$man_page" ]; then
     man_page=$scratch/larkwatch.1
 fi
 
-for file in "$prefix/bin/larkwatch" "$desktop" "$metainfo" "$man_page"; do
+for file in "$prefix/bin/larkwatch" "$desktop" "$metainfo" "$man_page" \
+    "$prefix/share/dbus-1/interfaces/io.github.larkwatch.Larkwatch1.xml"; do
     [ -f "$file" ] || fail "not installed: ${file#"$prefix"/}"
 done
 [ -x "$prefix/bin/larkwatch" ] || fail "bin/larkwatch is not executable"

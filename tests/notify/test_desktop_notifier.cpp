@@ -36,8 +36,8 @@ public:
                m_bus.registerService("org.freedesktop.Notifications");
     }
     void Emit(const char* signal, uint id, const QVariant& second) {
-        QDBusMessage message = QDBusMessage::createSignal(
-            "/org/freedesktop/Notifications", "org.freedesktop.Notifications", signal);
+        QDBusMessage message = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                          "org.freedesktop.Notifications", signal);
         message << id << second;
         QVERIFY(m_bus.send(message));
     }
@@ -51,7 +51,10 @@ public Q_SLOTS:
         Calls.append({appName, replacesId, icon, summary, body, actions, hints, timeout});
         return replacesId != 0 ? replacesId : ++m_lastId;
     }
-    QStringList GetCapabilities() { return {"actions", "body", "body-markup"}; }
+    QStringList GetCapabilities() { return Capabilities; }
+
+public:
+    QStringList Capabilities{"actions", "body", "body-markup"};
 
 private:
     QDBusConnection m_bus;
@@ -67,6 +70,8 @@ private Q_SLOTS:
     void body();
     void announcementsReplaceEachOther();
     void clickOnTheNotificationActivates();
+    void actionsWhereTheServiceShowsThem_data();
+    void actionsWhereTheServiceShowsThem();
     void offWhenNoServiceAnswers();
 };
 
@@ -128,7 +133,8 @@ void TestDesktopNotifier::announcementsReplaceEachOther() {
     QCOMPARE(first.Icon, QString("larkwatch"));
     QCOMPARE(first.Summary, QString("Larkwatch: 2 new messages"));
     QCOMPARE(first.Body, QString("Ann: Hello\nBob: &lt;x&gt;"));
-    QCOMPARE(first.Actions, QStringList({"default", "Show Larkwatch"}));
+    QCOMPARE(first.Actions, QStringList({"default", "View Mail", "view", "View Mail", "mark-read",
+                                         "Mark as read"}));
     QCOMPARE(first.Hints.value("desktop-entry").toString(),
              QString("io.github.larkwatch.Larkwatch"));
     QCOMPARE(first.Hints.value("category").toString(), QString("email.arrived"));
@@ -165,6 +171,46 @@ void TestDesktopNotifier::clickOnTheNotificationActivates() {
     service.Emit("ActionInvoked", id, QString("default"));
     QVERIFY(activated.wait());
     QCOMPARE(activated.size(), 1);
+}
+
+// "View Mail" and "Mark as read" where the service lists "actions"; only the
+// click where it does not. Each action chosen raises its own signal.
+void TestDesktopNotifier::actionsWhereTheServiceShowsThem_data() {
+    QTest::addColumn<QStringList>("capabilities");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<int>("activated");
+    QTest::addColumn<int>("markRead");
+    const QStringList all{"default", "View Mail", "view", "View Mail", "mark-read", "Mark as read"};
+    const QStringList clickOnly{"default", "Show Larkwatch"};
+    QTest::newRow("click") << QStringList{"actions"} << all << "default" << 1 << 0;
+    QTest::newRow("View Mail") << QStringList{"body", "actions"} << all << "view" << 1 << 0;
+    QTest::newRow("Mark as read") << QStringList{"actions"} << all << "mark-read" << 0 << 1;
+    QTest::newRow("no actions shown") << QStringList{"body"} << clickOnly << "default" << 1 << 0;
+}
+
+void TestDesktopNotifier::actionsWhereTheServiceShowsThem() {
+    QFETCH(QStringList, capabilities);
+    QFETCH(QStringList, actions);
+    QFETCH(QString, chosen);
+    QFETCH(int, activated);
+    QFETCH(int, markRead);
+    FakeNotificationService service("actions");
+    service.Capabilities = capabilities;
+    QVERIFY(service.Register());
+    DesktopNotifier notifier;
+    QSignalSpy answered(&notifier, &DesktopNotifier::Answered);
+    QSignalSpy activations(&notifier, &DesktopNotifier::Activated);
+    QSignalSpy markings(&notifier, &DesktopNotifier::MarkReadChosen);
+    notifier.Announce(1, {{"Ann", "Hello"}});
+    QVERIFY(answered.wait());
+    QCOMPARE(service.Calls.at(0).Actions, actions);
+
+    service.Emit("ActionInvoked", notifier.ShownId() + 1, chosen); // not ours
+    service.Emit("ActionInvoked", notifier.ShownId(), chosen);
+    QTRY_COMPARE(activations.size() + markings.size(), 1);
+    QCOMPARE(activations.size(), activated);
+    QCOMPARE(markings.size(), markRead);
 }
 
 // With no service on the bus the first call fails, and nothing is sent after.

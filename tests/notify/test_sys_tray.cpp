@@ -26,6 +26,7 @@ private Q_SLOTS:
     void countText();
     void newMailPictureCarriesTheCount_data();
     void newMailPictureCarriesTheCount();
+    void picturesFollowTheIconTheme();
     void clicksBecomeMouseEvents_data();
     void clicksBecomeMouseEvents();
     void minimisingNeverLosesTheWindowWithoutAnArea_data();
@@ -180,6 +181,52 @@ void TestSysTray::newMailPictureCarriesTheCount() {
     QCOMPARE(drawn(Icon().icon()), plain);
     tray.SetPicture(TrayPicture::Checking, 12);
     QCOMPARE(drawn(Icon().icon()), drawn(LarkwatchIcons::SmallIconPic(1)));
+}
+
+// An icon theme with pictures under two of Larkwatch's names: the tray shows
+// them (the new-mail one with the count drawn over it), and its own pictures
+// for the rest.
+void TestSysTray::picturesFollowTheIconTheme() {
+    QTemporaryDir themes;
+    const QString folder = themes.path() + "/panel-test/22x22/status/";
+    QVERIFY(QDir().mkpath(folder));
+    QFile index(themes.path() + "/panel-test/index.theme");
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=panel-test\nDirectories=22x22/status\n\n"
+                "[22x22/status]\nSize=22\nType=Fixed\n");
+    index.close();
+    const QColor idle(10, 200, 10), fresh(10, 10, 200);
+    for (const auto& [name, color] : {std::pair{QString("larkwatch-tray"), idle},
+                                      std::pair{QString("larkwatch-tray-new-mail"), fresh}}) {
+        QImage image(22, 22, QImage::Format_ARGB32);
+        image.fill(color);
+        QVERIFY(image.save(folder + name + ".png"));
+    }
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    const auto restore = qScopeGuard([&] {
+        QIcon::setThemeSearchPaths(searchPaths);
+        QIcon::setThemeName(themeName);
+    });
+    QIcon::setThemeSearchPaths({themes.path()});
+    QIcon::setThemeName("panel-test");
+
+    auto shown = [this](TrayPicture picture, int count) {
+        Tray().SetPicture(picture, count);
+        return Icon().icon().pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage plainNew = shown(TrayPicture::NewMail, 0);
+    QCOMPARE(plainNew.pixelColor(11, 11), fresh);
+    QCOMPARE(shown(TrayPicture::NoNewMail, 0).pixelColor(11, 11), idle);
+    const QImage counted = shown(TrayPicture::NewMail, 7);
+    QCOMPARE(counted.pixelColor(2, 2), fresh); // the theme's picture shows around the count
+    QVERIFY(counted != plainNew);
+    const QImage drawnCount = LarkwatchIcons::NewMailPicture(7).pixmap(22, 22).toImage();
+    // The badge is the one drawn on Larkwatch's own picture.
+    QCOMPARE(counted.pixelColor(19, 17), drawnCount.pixelColor(19, 17));
+    QCOMPARE(shown(TrayPicture::Checking, 0),
+             LarkwatchIcons::SmallIconPic(1).pixmap(22, 22).toImage().convertToFormat(
+                 QImage::Format_ARGB32));
 }
 
 void TestSysTray::clicksBecomeMouseEvents_data() {
