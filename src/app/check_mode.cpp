@@ -31,7 +31,8 @@ QString outcomeName(MessageOutcome outcome) {
 }
 
 bool failedToConnectOrLogOn(const QString& text) {
-    return text.endsWith(AccountStatus::ErrorConnecting) || text.endsWith(AccountStatus::BadLogon);
+    return text.endsWith(AccountStatus::ErrorConnecting) ||
+           text.endsWith(AccountStatus::BadLogon) || text.endsWith(AccountStatus::SignInNeeded);
 }
 } // namespace
 

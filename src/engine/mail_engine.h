@@ -5,6 +5,7 @@
 #include "tree/account_nodes.h"
 
 #include <QHash>
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 
@@ -103,4 +104,5 @@ private:
     QString m_headerBuffer;
     qint16 m_deleteConfirmed = -1;
     HeaderMemory m_headerMemory;
+    QNetworkAccessManager m_network; // OAuth2 token requests
 };

@@ -248,11 +248,16 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
             return;
         }
         QByteArray expected = (QByteArray(1, '\0') + User + '\0' + Password).toBase64();
+        // The token the line carries, and the user it is sent for.
+        const QByteArray decoded = QByteArray::fromBase64(line);
+        const qsizetype tokenAt = decoded.indexOf("auth=Bearer ");
+        const QByteArray token =
+            tokenAt < 0 ? QByteArray() : decoded.mid(tokenAt + 12).split('\x01').value(0);
+        const QByteArray good = AcceptToken ? token : AccessToken;
         if (mechanism == "XOAUTH2")
-            expected = ("user=" + User +
-                        "\x01"
-                        "auth=Bearer " +
-                        AccessToken + "\x01\x01")
+            expected = ("user=" + User + "\x01"
+                                         "auth=Bearer " +
+                        good + "\x01\x01")
                            .toBase64();
         else if (mechanism == "OAUTHBEARER")
             expected = ("n,a=" + User +
@@ -262,9 +267,11 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
                         QByteArray::number(Port()) +
                         "\x01"
                         "auth=Bearer " +
-                        AccessToken + "\x01\x01")
+                        good + "\x01\x01")
                            .toBase64();
         session->Authorized = line == expected;
+        if (AcceptToken && mechanism != "PLAIN")
+            session->Authorized = session->Authorized && AcceptToken(User, token);
         if (!session->Authorized && mechanism != "PLAIN") {
             // A refused token: the error as a challenge, then -ERR once answered.
             session->PendingSaslFor = "ABORT";

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTcpServer>
 
+#include <functional>
+
 class QSslSocket;
 
 // A scriptable POP3 server for tests and benchmarks, on 127.0.0.1 and a free
@@ -38,6 +40,8 @@ public:
     QByteArray User = "ann";
     QByteArray Password = "secret";
     QByteArray AccessToken = "token-ann"; // what XOAUTH2 and OAUTHBEARER take
+    // When set, decides instead whether a token is good for a user.
+    std::function<bool(const QByteArray& user, const QByteArray& token)> AcceptToken;
 
     // What the server offers.
     bool OfferCapa = true;
