@@ -14,7 +14,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages=(g++ make cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
                 libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev)
-test_packages=(dovecot-core dovecot-pop3d mailutils-pop3d openssl clang libclang-rt-14-dev mpop
+test_packages=(dovecot-core dovecot-pop3d mailutils-pop3d openssl curl clang libclang-rt-14-dev mpop
                desktop-file-utils appstream groff-base man-db dbus-daemon
                gnome-keyring libsecret-1-0)
 

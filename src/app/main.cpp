@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/check_mode.h"
+#include "app/sign_in_mode.h"
 #include "app/termination_signals.h"
 #include "main_window/display_check.h"
 #include "main_window/larkwatch_icons.h"
@@ -35,6 +36,21 @@ static int runCheck(int argc, char* argv[], bool json) {
     return RunCheckMode(state, json, out);
 }
 
+// Signs one account in with no window; the single-instance rule holds here too.
+static int runSignIn(int argc, char* argv[], const QString& title) {
+    QCoreApplication app(argc, argv);
+    setApplicationNames();
+    SingleInstance instance;
+    if (!instance.TryAcquire()) {
+        std::fprintf(stderr, "Larkwatch is already running in the tray!\n");
+        return 2;
+    }
+    AppState state;
+    state.Vault = std::make_unique<KeychainVault>();
+    QTextStream out(stdout);
+    return RunSignInMode(state, title, out, OpenInDesktopBrowser);
+}
+
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -53,6 +69,8 @@ int main(int argc, char* argv[]) {
         return 2;
     case CommandLine::Mode::Check:
         return runCheck(argc, argv, line.Json);
+    case CommandLine::Mode::SignIn:
+        return runSignIn(argc, argv, line.SignInTitle);
     case CommandLine::Mode::Window:
         break;
     }

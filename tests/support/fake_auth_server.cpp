@@ -10,8 +10,8 @@
 
 FakeAuthServer::FakeAuthServer(QObject* parent) : QTcpServer(parent) {}
 
-bool FakeAuthServer::Listen() {
-    return listen(QHostAddress::LocalHost, 0);
+bool FakeAuthServer::Listen(quint16 port) {
+    return listen(QHostAddress::LocalHost, port);
 }
 
 QString FakeAuthServer::Url(const QString& path) const {

@@ -21,7 +21,7 @@ class FakeAuthServer : public QTcpServer {
 public:
     explicit FakeAuthServer(QObject* parent = nullptr);
 
-    bool Listen();
+    bool Listen(quint16 port = 0);
     QString Url(const QString& path) const; // "http://127.0.0.1:PORT/path"
 
     QString ClientId = QStringLiteral("larkwatch-test");
