@@ -1,6 +1,8 @@
 #include "commands/account_dialog.h"
 
+#include "commands/sign_in_group.h"
 #include "commands/text_box_rules.h"
+#include "engine/oauth_access.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
 
@@ -123,6 +125,9 @@ void AddAccnt::BuildControls() {
     lblCertSHA256->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lblCertSHA256->setText(QStringLiteral("SHA-256:\n") + fingerprintLines(m_untrustedCertificate));
 
+    grpSignIn = new SignInGroup(this);
+    connect(grpSignIn, &SignInGroup::MethodChanged, this, &AddAccnt::UpdateOkButton);
+
     ButOK = new QPushButton(QStringLiteral("&OK"), this);
     ButOK->setObjectName(QStringLiteral("ButOK"));
     ButOK->setToolTip(QStringLiteral("Click here to add this account"));
@@ -170,6 +175,7 @@ void AddAccnt::LayOutControls() {
     grid->addWidget(cboSecurity, 4, 1);
     grid->addWidget(chkTrustCert, 5, 1, 1, 3);
     grid->addWidget(lblCertSHA256, 6, 1, 1, 3);
+    grid->addWidget(grpSignIn, 7, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     txtTitle->setMinimumWidth(txtTitle->fontMetrics().averageCharWidth() * 28);
 
@@ -189,8 +195,9 @@ void AddAccnt::LayOutControls() {
 void AddAccnt::SetTabOrder() {
     // As designed, "Disabled" comes before the port box; the security choice
     // and the certificate follow the port, before the buttons.
-    QWidget* const order[] = {txtTitle, txtHost,     txtUser,      txtPassword, chkDisabled,
-                              txtPort,  cboSecurity, chkTrustCert, ButOK,       butCancel};
+    QWidget* const order[] = {txtTitle,    txtHost, txtUser,     txtPassword,
+                              chkDisabled, txtPort, cboSecurity, chkTrustCert,
+                              grpSignIn,   ButOK,   butCancel};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtTitle->setFocus();
@@ -223,14 +230,17 @@ void AddAccnt::Form_Load() {
     txtPort->setText(QString::number(account.Port));
     chkDisabled->setChecked(account.Disabled);
     cboSecurity->setCurrentIndex(securityIndex(account.Security));
+    grpSignIn->Load(account);
     m_loading = false;
     UpdateOkButton();
 }
 
 void AddAccnt::UpdateOkButton() {
     bool complete = true;
-    for (const QLineEdit* box : {txtTitle, txtHost, txtUser, txtPassword, txtPort})
-        complete = complete && !box->text().isEmpty();
+    for (const QLineEdit* box : {txtTitle, txtHost, txtUser, txtPassword, txtPort}) {
+        if (box != txtPassword || !grpSignIn->UsesOAuth())
+            complete = complete && !box->text().isEmpty();
+    }
     ButOK->setEnabled(complete);
 }
 
@@ -275,6 +285,21 @@ void AddAccnt::ButOK_Click() {
         return;
     }
 
+    if (grpSignIn->UsesOAuth()) {
+        if (cboSecurity->currentData().toString() == Security::None) {
+            Refuse(QStringLiteral("OAuth2 needs a protected connection: choose STARTTLS or "
+                                  "SSL/TLS."),
+                   "OAuthNeedsTls", *txtPort);
+            return;
+        }
+        QString reason;
+        if (m_state.CurrentAccount == 0 && !grpSignIn->HasToken() &&
+            !grpSignIn->SignInNow(&reason)) {
+            Refuse(QStringLiteral("Sign-in failed: ") + reason, "SignInFailed", *txtUser);
+            return;
+        }
+    }
+
     MailAccount& edit = m_state.EditAccount;
     edit.Title = txtTitle->text();
     edit.Host = txtHost->text();
@@ -285,6 +310,9 @@ void AddAccnt::ButOK_Click() {
     edit.Security = cboSecurity->currentData().toString();
     if (m_offerTrust && chkTrustCert->isChecked())
         edit.CertSHA256 = m_untrustedCertificate;
+    grpSignIn->Store(edit);
+    if (const OAuthSignInResult& fresh = grpSignIn->FreshSignIn(); fresh.Ok && edit.UsesOAuth())
+        KeepSignIn(m_state, edit, fresh.RefreshToken, fresh.AccessToken, fresh.ExpiresInSeconds);
 
     if (m_state.CurrentAccount == 0) {
         edit.NodeKey = NewAccountKey(m_state);

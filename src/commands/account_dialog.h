@@ -8,6 +8,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class SignInGroup;
 
 // "AddAccnt": the modal dialog in which the user enters a new POP3 account or
 // changes one. The mode comes from CurrentAccount when it opens: 0 adds, a
@@ -26,9 +27,11 @@ public:
     ~AddAccnt() override;
 
     // Enables OK exactly when title, host, user, password and port are all
-    // non-empty (blanks count as content).
+    // non-empty (blanks count as content); an OAuth2 account needs no password.
     void UpdateOkButton();
-    // Validates and commits; stays open on a duplicate title or a bad port.
+    // Validates and commits; stays open on a duplicate title or a bad port,
+    // OAuth2 without TLS, or a sign-in (an OAuth2 account added without a
+    // token signs in first) that failed.
     void ButOK_Click();
     void butCancel_Click();
 
@@ -66,6 +69,7 @@ private:
     QComboBox* cboSecurity;
     QCheckBox* chkTrustCert;
     QLabel* lblCertSHA256;
+    SignInGroup* grpSignIn;
     QPushButton* ButOK;
     QPushButton* butCancel;
 };

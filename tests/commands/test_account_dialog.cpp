@@ -220,9 +220,9 @@ void TestAccountDialog::tabOrder_data() {
     QTest::addColumn<QStringList>("expected");
     const QStringList designed = {"txtTitle",    "txtHost", "txtUser",    "txtPassword",
                                   "chkDisabled", "txtPort", "cboSecurity"};
-    QTest::newRow("add") << false << designed + QStringList{"ButOK", "butCancel"};
+    QTest::newRow("add") << false << designed + QStringList{"cboSignIn", "ButOK", "butCancel"};
     QTest::newRow("modify, refused certificate")
-        << true << designed + QStringList{"chkTrustCert", "ButOK", "butCancel"};
+        << true << designed + QStringList{"chkTrustCert", "cboSignIn", "ButOK", "butCancel"};
 }
 
 void TestAccountDialog::tabOrder() {
