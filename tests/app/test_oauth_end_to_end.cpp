@@ -1,4 +1,6 @@
 #include "app/sign_in_mode.h"
+#include "engine/pop/pop_client.h"
+#include "engine/pop/pop_wait.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
 #include "support/dovecot_fixture.h"
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void signInRefusals_data();
     void signInRefusals();
     void tokenForAnotherUserIsRefused();
+    void bearerLogOn_data();
+    void bearerLogOn();
 
 private:
     struct Run {
@@ -223,6 +227,44 @@ void TestOAuthEndToEnd::tokenForAnotherUserIsRefused() {
                                     .toObject();
     QCOMPARE(account.value("status").toString(),
              QStringLiteral("Alice --- Bad user ID or Password!"));
+}
+
+// The POP client's XOAUTH2 against Dovecot itself: a refused token's "+"
+// challenge is answered, so the refusal comes at once instead of a hang.
+void TestOAuthEndToEnd::bearerLogOn_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("known"); // a token the provider gave out
+    QTest::addColumn<QString>("expectedError");
+    const QString refused = QStringLiteral(
+        R"(Login refused: Authentication failed. ({"status":"401","schemes":"bearer",)"
+        R"("scope":"mail"}))");
+    QTest::newRow("a good token") << "bob" << true << QString();
+    QTest::newRow("an unknown token") << "bob" << false << refused;
+    QTest::newRow("another user's token") << "alice" << true << refused;
+}
+
+void TestOAuthEndToEnd::bearerLogOn() {
+    QFETCH(QString, user);
+    QFETCH(bool, known);
+    QFETCH(QString, expectedError);
+    PopClient client;
+    client.ServerHost = Value(QStringLiteral("HOST"));
+    client.ServerPort = Value(QStringLiteral("POP3S_PORT")).toInt();
+    client.Security = Security::Tls;
+    client.CertSHA256 = Value(QStringLiteral("CERT_SHA256"));
+    client.UserName = user;
+    client.BearerToken = true;
+    m_auth.RefreshTokens.insert(QStringLiteral("refresh-direct"));
+    client.UserPassword = known ? m_auth.NewAccessToken(QStringLiteral("refresh-direct"))
+                                : QStringLiteral("never-given");
+    client.Connect();
+    QVERIFY(WaitUntilIdle(client, 10000));
+    QVERIFY2(client.LogonState() == PopClient::Connected, qPrintable(client.LastError()));
+    client.Authenticate();
+    QVERIFY(WaitUntilIdle(client, 10000));
+    QCOMPARE(client.LastError(), expectedError);
+    QCOMPARE(client.LogonState(),
+             expectedError.isEmpty() ? PopClient::LoggedOn : PopClient::NotConnected);
 }
 
 QTEST_GUILESS_MAIN(TestOAuthEndToEnd)
