@@ -237,6 +237,7 @@ void AddAccnt::Form_Load() {
 
 void AddAccnt::UpdateOkButton() {
     bool complete = true;
+    txtPassword->setEnabled(!grpSignIn->UsesOAuth()); // a token takes its place
     for (const QLineEdit* box : {txtTitle, txtHost, txtUser, txtPassword, txtPort}) {
         if (box != txtPassword || !grpSignIn->UsesOAuth())
             complete = complete && !box->text().isEmpty();

@@ -91,6 +91,7 @@ void TestSignInDialog::methodShowsItsFields() {
     QVERIFY(!Child<QLineEdit>("txtClientId")->isVisible());
     method->setCurrentIndex(method->findData(SignIn::OAuth2));
     QVERIFY(Child<QPushButton>("butSignIn")->isVisible());
+    QVERIFY(!Child<QLineEdit>("txtPassword")->isEnabled());
     auto* provider = Child<QComboBox>("cboProvider");
     provider->setCurrentIndex(provider->findData(OAuthProviderName::Microsoft));
     QCOMPARE(Child<QLineEdit>("txtTokenUrl")->placeholderText(),
