@@ -55,6 +55,8 @@ public:
     void CancelConnection();
     // The last check was cut short by CancelConnection.
     bool CheckCancelled() const { return m_checkCancelled; }
+    // For OAuth2 token requests, the engine's and the message commands'.
+    QNetworkAccessManager& Network() { return m_network; }
     // The headers read before, kept in the data folder between runs.
     HeaderMemory& Headers() { return m_headerMemory; }
 
