@@ -18,7 +18,7 @@ build_packages=(g++ make cmake pkg-config qt6-base-dev qt6-multimedia-dev qt6-qp
 # What the program needs at run time besides the libraries it links: the
 # native Wayland platform.
 run_packages=(qt6-wayland)
-test_packages=(dovecot-core dovecot-pop3d openssl clang libclang-rt-14-dev mpop
+test_packages=(dovecot-core dovecot-pop3d mailutils-pop3d openssl curl clang libclang-rt-14-dev mpop
                desktop-file-utils appstream groff-base man-db dbus-daemon
                gnome-keyring libsecret-1-0 build-essential debhelper dpkg-dev lintian
                weston)

@@ -17,7 +17,8 @@
 
 namespace {
 bool failedToConnectOrLogOn(const QString& text) {
-    return text.endsWith(AccountStatus::ErrorConnecting) || text.endsWith(AccountStatus::BadLogon);
+    return text.endsWith(AccountStatus::ErrorConnecting) ||
+           text.endsWith(AccountStatus::BadLogon) || text.endsWith(AccountStatus::SignInNeeded);
 }
 } // namespace
 

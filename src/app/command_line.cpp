@@ -5,7 +5,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     bool check = false;
     bool status = false;
     bool checkNow = false;
-    for (const QString& argument : arguments) {
+    bool signIn = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.Run = Mode::Help;
             return line;
@@ -20,7 +22,15 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
             status = true;
         else if (argument == QLatin1String("--check-now"))
             checkNow = true;
-        else if (argument == QLatin1String("--json"))
+        else if (argument == QLatin1String("--sign-in")) {
+            if (i + 1 >= arguments.size()) {
+                line.Run = Mode::UsageError;
+                line.Error = QStringLiteral("--sign-in needs the title of an account");
+                return line;
+            }
+            signIn = true;
+            line.SignInTitle = arguments.at(++i);
+        } else if (argument == QLatin1String("--json"))
             line.Json = true;
         else if (argument.startsWith(QLatin1String("--"))) {
             line.Run = Mode::UsageError;
@@ -28,9 +38,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
             return line;
         }
     }
-    if (int(check) + int(status) + int(checkNow) > 1) {
+    if (int(check) + int(status) + int(checkNow) + int(signIn) > 1) {
         line.Run = Mode::UsageError;
-        line.Error = QStringLiteral("--check, --status and --check-now go alone");
+        line.Error = QStringLiteral("--check, --status, --check-now and --sign-in go alone");
         return line;
     }
     if (line.Json && !check && !status) {
@@ -41,14 +51,15 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     line.Run = check      ? Mode::Check
                : status   ? Mode::Status
                : checkNow ? Mode::CheckNow
+               : signIn   ? Mode::SignIn
                           : Mode::Window;
     return line;
 }
 
 QString CommandLine::Usage() {
     return QStringLiteral(
-        "Usage: larkwatch [--check [--json] | --status [--json] | --check-now]\n"
-        "                 [--help] [--version]\n"
+        "Usage: larkwatch [--check [--json] | --status [--json] | --check-now |\n"
+        "                  --sign-in TITLE] [--help] [--version]\n"
         "\n"
         "Without options Larkwatch opens its window and watches your POP3 accounts.\n"
         "\n"
@@ -60,6 +71,10 @@ QString CommandLine::Usage() {
         "  --status    print the state of the running Larkwatch: the last pass, the\n"
         "              count of new mail and the time to the next check\n"
         "  --check-now ask the running Larkwatch to check now, as Update Now does\n"
+        "  --sign-in TITLE\n"
+        "              sign the OAuth2 account TITLE in through the browser, without a\n"
+        "              window; the address to open is printed too. Exit status 0 when\n"
+        "              signed in, 1 otherwise\n"
         "  --help      show this text\n"
         "  --version   show the version\n"
         "\n"

@@ -1,7 +1,9 @@
 #include "commands/account_dialog.h"
 
 #include "commands/account_settings_finder.h"
+#include "commands/sign_in_group.h"
 #include "commands/text_box_rules.h"
+#include "engine/oauth_access.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
 
@@ -131,6 +133,12 @@ void AddAccnt::BuildControls() {
     lblFoundSettings->setObjectName(QStringLiteral("lblFoundSettings"));
     m_settingsFinder = new AccountSettingsFinder(
         {*txtUser, *txtHost, *txtPort, *cboSecurity, *butFindSettings, *lblFoundSettings}, this);
+    grpSignIn = new SignInGroup(this);
+    connect(grpSignIn, &SignInGroup::MethodChanged, this, &AddAccnt::UpdateOkButton);
+    connect(m_settingsFinder, &AccountSettingsFinder::SignInFound, grpSignIn,
+            [this](SignInMethod method, const QString& provider) {
+                grpSignIn->OfferFound(method == SignInMethod::OAuth2, provider);
+            });
 
     ButOK = new QPushButton(QStringLiteral("&OK"), this);
     ButOK->setObjectName(QStringLiteral("ButOK"));
@@ -183,6 +191,7 @@ void AddAccnt::LayOutControls() {
     grid->addWidget(chkTrustCert, 5, 1, 1, 3);
     grid->addWidget(lblCertSHA256, 6, 1, 1, 3);
     grid->addWidget(lblFoundSettings, 7, 1, 1, 3);
+    grid->addWidget(grpSignIn, 8, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     txtTitle->setMinimumWidth(txtTitle->fontMetrics().averageCharWidth() * 28);
 
@@ -204,7 +213,7 @@ void AddAccnt::SetTabOrder() {
     // and the certificate follow the port, before the buttons.
     QWidget* const order[] = {txtTitle,     txtHost,     butFindSettings, txtUser,
                               txtPassword,  chkDisabled, txtPort,         cboSecurity,
-                              chkTrustCert, ButOK,       butCancel};
+                              chkTrustCert, grpSignIn,   ButOK,           butCancel};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtTitle->setFocus();
@@ -237,14 +246,18 @@ void AddAccnt::Form_Load() {
     txtPort->setText(QString::number(account.Port));
     chkDisabled->setChecked(account.Disabled);
     cboSecurity->setCurrentIndex(securityIndex(account.Security));
+    grpSignIn->Load(account);
     m_loading = false;
     UpdateOkButton();
 }
 
 void AddAccnt::UpdateOkButton() {
     bool complete = true;
-    for (const QLineEdit* box : {txtTitle, txtHost, txtUser, txtPassword, txtPort})
-        complete = complete && !box->text().isEmpty();
+    txtPassword->setEnabled(!grpSignIn->UsesOAuth()); // a token takes its place
+    for (const QLineEdit* box : {txtTitle, txtHost, txtUser, txtPassword, txtPort}) {
+        if (box != txtPassword || !grpSignIn->UsesOAuth())
+            complete = complete && !box->text().isEmpty();
+    }
     ButOK->setEnabled(complete);
 }
 
@@ -289,6 +302,21 @@ void AddAccnt::ButOK_Click() {
         return;
     }
 
+    if (grpSignIn->UsesOAuth()) {
+        if (cboSecurity->currentData().toString() == Security::None) {
+            Refuse(QStringLiteral("OAuth2 needs a protected connection: choose STARTTLS or "
+                                  "SSL/TLS."),
+                   "OAuthNeedsTls", *txtPort);
+            return;
+        }
+        QString reason;
+        if (m_state.CurrentAccount == 0 && !grpSignIn->HasToken() &&
+            !grpSignIn->SignInNow(&reason)) {
+            Refuse(QStringLiteral("Sign-in failed: ") + reason, "SignInFailed", *txtUser);
+            return;
+        }
+    }
+
     MailAccount& edit = m_state.EditAccount;
     edit.Title = txtTitle->text();
     edit.Host = txtHost->text();
@@ -299,6 +327,9 @@ void AddAccnt::ButOK_Click() {
     edit.Security = cboSecurity->currentData().toString();
     if (m_offerTrust && chkTrustCert->isChecked())
         edit.CertSHA256 = m_untrustedCertificate;
+    grpSignIn->Store(edit);
+    if (const OAuthSignInResult& fresh = grpSignIn->FreshSignIn(); fresh.Ok && edit.UsesOAuth())
+        KeepSignIn(m_state, edit, fresh.RefreshToken, fresh.AccessToken, fresh.ExpiresInSeconds);
 
     if (m_state.CurrentAccount == 0) {
         edit.NodeKey = NewAccountKey(m_state);

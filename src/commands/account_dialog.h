@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class SignInGroup;
 
 // "AddAccnt": the modal dialog in which the user enters a new POP3 account or
 // changes one. The mode comes from CurrentAccount when it opens: 0 adds, a
@@ -27,9 +28,11 @@ public:
     ~AddAccnt() override;
 
     // Enables OK exactly when title, host, user, password and port are all
-    // non-empty (blanks count as content).
+    // non-empty (blanks count as content); an OAuth2 account needs no password.
     void UpdateOkButton();
-    // Validates and commits; stays open on a duplicate title or a bad port.
+    // Validates and commits; stays open on a duplicate title or a bad port,
+    // OAuth2 without TLS, or a sign-in (an OAuth2 account added without a
+    // token signs in first) that failed.
     void ButOK_Click();
     void butCancel_Click();
 
@@ -70,6 +73,7 @@ private:
     QPushButton* butFindSettings;
     QLabel* lblFoundSettings;
     AccountSettingsFinder* m_settingsFinder;
+    SignInGroup* grpSignIn;
     QPushButton* ButOK;
     QPushButton* butCancel;
 };

@@ -6,6 +6,7 @@
 #include "commands/message_window.h"
 #include "commands/server_session.h"
 #include "engine/mail_engine.h"
+#include "engine/oauth_access.h"
 #include "engine/pop/pop_client.h"
 #include "engine/size_format.h"
 #include "main_window/main_menus.h"
@@ -86,7 +87,32 @@ void setStatus(MainWindow& window, const Target& target, const QString& status) 
 
 // Connects and logs on; on failure the account node says why.
 bool logOn(MainWindow& window, ServerSession& session, const Target& target) {
-    session.UseAccount(target.Account);
+    QString accessToken;
+    if (target.Account.UsesOAuth()) {
+        AppState& state = window.State();
+        const qint16 position = FindAccountByKey(state, target.AccountKey);
+        if (position == 0 || target.Account.Security == Security::None) {
+            setStatus(window, target, AccountStatus::ErrorConnecting);
+            window.Model().SetToolTip(
+                target.AccountKey,
+                QStringLiteral("OAuth2 needs a TLS connection (STARTTLS or TLS)"));
+            return false;
+        }
+        const AccessTokenOutcome access =
+            TakeAccessToken(state, state.Account(position), window.Engine().Network());
+        if (access.Result != AccessTokenOutcome::Outcome::Ready) {
+            setStatus(window, target,
+                      access.Result == AccessTokenOutcome::Outcome::SignInNeeded
+                          ? AccountStatus::SignInNeeded
+                          : AccountStatus::ErrorConnecting);
+            window.Model().SetToolTip(target.AccountKey, access.Reason);
+            return false;
+        }
+        if (access.RefreshTokenChanged)
+            SaveAccounts(state);
+        accessToken = access.Token;
+    }
+    session.UseAccount(target.Account, accessToken);
     if (!session.Connect()) {
         setStatus(window, target, AccountStatus::ErrorConnecting);
         window.Model().SetToolTip(target.AccountKey, session.Pop().LastError());

@@ -4,11 +4,12 @@
 #include "engine/pop/pop_wait.h"
 #include "records/mail_account.h"
 
-void ServerSession::UseAccount(const MailAccount& account) {
+void ServerSession::UseAccount(const MailAccount& account, const QString& accessToken) {
     m_pop.ServerHost = account.Host;
     m_pop.ServerPort = account.Port;
     m_pop.UserName = account.User;
-    m_pop.UserPassword = account.Password;
+    m_pop.UserPassword = account.UsesOAuth() ? accessToken : account.Password;
+    m_pop.BearerToken = account.UsesOAuth();
     m_pop.Security = account.Security;
     m_pop.CertSHA256 = account.CertSHA256;
 }

@@ -13,8 +13,9 @@ class ServerSession {
 public:
     explicit ServerSession(PopClient& pop) : m_pop(pop) {}
 
-    // Host, port, user name, password, security and trusted certificate.
-    void UseAccount(const MailAccount& account);
+    // Host, port, user name, password, security and trusted certificate; an
+    // OAuth2 account logs on with `accessToken` instead of a password.
+    void UseAccount(const MailAccount& account, const QString& accessToken = QString());
     // Connect and wait: true when connected and not yet logged on.
     bool Connect();
     // Log on and wait: true when logged on.

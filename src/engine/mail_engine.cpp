@@ -3,6 +3,7 @@
 #include "engine/monitor_host.h"
 #include "engine/header_text.h"
 #include "engine/history_file.h"
+#include "engine/oauth_access.h"
 #include "engine/pop/pop_client.h"
 #include "engine/pop/pop_wait.h"
 #include "engine/rule_matching.h"
@@ -142,16 +143,41 @@ void MailEngine::CheckAccount() {
     UntrustedCertificates.remove(accountKey);
     m_tree.SetToolTip(accountKey, QString());
 
-    if (!account.PasswordProblem.isEmpty()) {
-        // The settings file points at a keyring entry that could not be read:
-        // with no password to log on with, the server is not asked.
+    // A check that ends before the server is asked.
+    auto endUnasked = [&](const QString& status, const QString& reason) {
         m_tree.SetExpanded(accountKey, false);
-        SetStatus(accountKey, title, AccountStatus::BadLogon);
-        NoteAccountError(accountKey, account.PasswordProblem);
+        SetStatus(accountKey, title, status);
+        NoteAccountError(accountKey, reason);
         RememberCheckedAccount(accountKey, account, -1);
         m_host.SetTopMenusEnabled(true);
         m_host.SetBusyCursor(false);
         m_checkRunning = false;
+    };
+    QString secret = account.Password;
+    if (account.UsesOAuth()) {
+        if (account.Security == Security::None) {
+            // A token is as good as a password while it lives.
+            endUnasked(AccountStatus::ErrorConnecting,
+                       QStringLiteral("OAuth2 needs a TLS connection (STARTTLS or TLS)"));
+            return;
+        }
+        SetStatus(accountKey, title, AccountStatus::Connecting);
+        const AccessTokenOutcome access =
+            TakeAccessToken(m_state, m_state.Account(position), m_network);
+        if (access.Result != AccessTokenOutcome::Outcome::Ready) {
+            endUnasked(access.Result == AccessTokenOutcome::Outcome::SignInNeeded
+                           ? AccountStatus::SignInNeeded
+                           : AccountStatus::ErrorConnecting,
+                       access.Reason);
+            return;
+        }
+        if (access.RefreshTokenChanged)
+            SaveAccounts(m_state);
+        secret = access.Token;
+    } else if (!account.PasswordProblem.isEmpty()) {
+        // The settings file points at a keyring entry that could not be read:
+        // with no password to log on with, the server is not asked.
+        endUnasked(AccountStatus::BadLogon, account.PasswordProblem);
         return;
     }
 
@@ -159,7 +185,8 @@ void MailEngine::CheckAccount() {
     m_pop.ServerHost = account.Host;
     m_pop.ServerPort = account.Port;
     m_pop.UserName = account.User;
-    m_pop.UserPassword = account.Password;
+    m_pop.UserPassword = secret;
+    m_pop.BearerToken = account.UsesOAuth();
     m_pop.Security = account.Security;
     m_pop.CertSHA256 = account.CertSHA256;
     qint16 listedCount = -1; // the messages the server reported, once logged on
@@ -192,6 +219,8 @@ void MailEngine::CheckAccount() {
         if (!Succeeded([this] { return LoggedOnAndIdle(); })) {
             SetStatus(accountKey, title, AccountStatus::BadLogon);
             NoteAccountError(accountKey, m_pop.LastError());
+            if (account.UsesOAuth())
+                DropAccessToken(m_state, account); // the next check asks for a fresh one
         } else {
             SetStatus(accountKey, title, AccountStatus::Passed);
             const qint16 count = m_pop.MessageCount();

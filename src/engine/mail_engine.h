@@ -6,6 +6,7 @@
 #include "tree/account_nodes.h"
 
 #include <QHash>
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 
@@ -62,6 +63,8 @@ public:
     void CancelConnection();
     // The last check was cut short by CancelConnection.
     bool CheckCancelled() const { return m_checkCancelled; }
+    // For OAuth2 token requests, the engine's and the message commands'.
+    QNetworkAccessManager& Network() { return m_network; }
     // The headers read before, kept in the data folder between runs.
     HeaderMemory& Headers() { return m_headerMemory; }
 
@@ -131,4 +134,5 @@ private:
     QString m_headerBuffer;
     qint16 m_deleteConfirmed = -1;
     HeaderMemory m_headerMemory;
+    QNetworkAccessManager m_network; // OAuth2 token requests
 };

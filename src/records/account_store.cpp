@@ -81,18 +81,28 @@ void LoadAccounts(AppState& state) {
         a.CertSHA256 = accounts.Read(K::CertSHA256, n);
         // After user, host and port, which name the keyring entry.
         LoadPassword(state, a, accounts.Read(K::Password, n));
+        a.Auth = accounts.Read(K::Auth, n) == SignIn::OAuth2 ? SignIn::OAuth2 : SignIn::Password;
+        a.OAuth.Provider = accounts.Read(K::OAuthProvider, n);
+        a.OAuth.AuthUrl = accounts.Read(K::OAuthAuthUrl, n);
+        a.OAuth.TokenUrl = accounts.Read(K::OAuthTokenUrl, n);
+        a.OAuth.Scope = accounts.Read(K::OAuthScope, n);
+        a.OAuth.ClientId = accounts.Read(K::OAuthClientId, n);
+        a.OAuth.ClientSecret = accounts.Read(K::OAuthClientSecret, n);
+        LoadPassword(state, a, accounts.Read(K::OAuthToken, n), TokenSecret());
         a.NodeKey = freeKeys.Draw(state);
     }
 }
 
 // The keys of positions beyond the count stay when accounts are deleted (the
-// store never deletes a key), but a deleted account's password does not: the
-// password key of every such position is written empty.
+// store never deletes a key), but a deleted account's password and sign-in do
+// not: the password and token keys of every such position are written empty.
 static void clearPasswordsBeyondCount(AppState& state) {
     namespace K = AccountKeys;
     const QString section = QLatin1String(K::Section);
-    const QLatin1String stem(K::Password.Name);
     for (const QString& key : state.Store.Keys(section)) {
+        QLatin1String stem(K::Password.Name);
+        if (!key.startsWith(stem))
+            stem = QLatin1String(K::OAuthToken.Name);
         if (!key.startsWith(stem))
             continue;
         const QString position = key.mid(stem.size());
@@ -110,6 +120,7 @@ void SaveAccounts(AppState& state) {
     namespace K = AccountKeys;
     // The keyring takes the passwords before the settings file points at it.
     const StoredPasswords passwords = StorePasswords(state);
+    const StoredPasswords tokens = StorePasswords(state, TokenSecret());
     {
         SettingsStore::Batch batch(state.Store);
         SectionWriter accounts(state.Store, K::Section);
@@ -124,12 +135,20 @@ void SaveAccounts(AppState& state) {
             accounts.Write(K::Disabled, a.Disabled, n);
             accounts.Write(K::Security, a.Security, n);
             accounts.Write(K::CertSHA256, a.CertSHA256, n);
+            accounts.Write(K::Auth, a.Auth, n);
+            accounts.Write(K::OAuthProvider, a.OAuth.Provider, n);
+            accounts.Write(K::OAuthAuthUrl, a.OAuth.AuthUrl, n);
+            accounts.Write(K::OAuthTokenUrl, a.OAuth.TokenUrl, n);
+            accounts.Write(K::OAuthScope, a.OAuth.Scope, n);
+            accounts.Write(K::OAuthClientId, a.OAuth.ClientId, n);
+            accounts.Write(K::OAuthClientSecret, a.OAuth.ClientSecret, n);
+            accounts.Write(K::OAuthToken, tokens.Stored[n - 1], n);
         }
         clearPasswordsBeyondCount(state);
     }
     // Entries go only once the settings file no longer points at them.
     if (state.Store.AllWritten())
-        RemoveUnusedEntries(state, passwords.EntriesInUse);
+        RemoveUnusedEntries(state, passwords.EntriesInUse + tokens.EntriesInUse);
 }
 
 bool MovePasswordsAsChosen(AppState& state) {

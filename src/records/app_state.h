@@ -11,6 +11,7 @@
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QDateTime>
 #include <QHash>
 #include <functional>
 #include <memory>
@@ -55,6 +56,14 @@ public:
     // the password each holds: a save writes only what changed and removes
     // only entries it knows to be Larkwatch's and no longer used.
     QHash<QString, QString> KeyringEntries;
+
+    // OAuth2 access tokens of this run, by the account's token entry name
+    // (see keyring_passwords.h); never stored.
+    struct AccessToken {
+        QString Token;
+        QDateTime Expires;
+    };
+    QHash<QString, AccessToken> AccessTokens;
 
     // Filter rules and WAV actions, numbered from 1 without gaps.
     QList<FilterRule> FilterList;

@@ -22,44 +22,63 @@ bool IsKeyringMarker(const QString& stored) {
     return stored == kKeyringMarker;
 }
 
+const AccountSecret& PasswordSecret() {
+    static const AccountSecret secret{&MailAccount::Password, &MailAccount::PasswordProblem,
+                                      &AccountKeys::Password, QString()};
+    return secret;
+}
+
+const AccountSecret& TokenSecret() {
+    static const AccountSecret secret{&MailAccount::OAuthToken, &MailAccount::TokenProblem,
+                                      &AccountKeys::OAuthToken, QStringLiteral("oauth2:")};
+    return secret;
+}
+
 QString KeyringEntryName(const MailAccount& account) {
     return account.User + QLatin1Char('@') + account.Host + QLatin1Char(':') +
            QString::number(account.Port);
 }
 
-void LoadPassword(AppState& state, MailAccount& account, const QString& stored) {
-    account.PasswordProblem.clear();
+QString KeyringEntryName(const MailAccount& account, const AccountSecret& secret) {
+    return secret.EntryPrefix + KeyringEntryName(account);
+}
+
+void LoadPassword(AppState& state, MailAccount& account, const QString& stored,
+                  const AccountSecret& secret) {
+    QString& value = account.*secret.Value;
+    QString& problem = account.*secret.Problem;
+    problem.clear();
     if (!IsKeyringMarker(stored)) {
-        account.Password = decodeStoredPassword(stored);
+        value = decodeStoredPassword(stored);
         return;
     }
-    account.Password.clear();
+    value.clear();
     if (!state.Vault) {
-        account.PasswordProblem = KeyringProblem::NoAnswer;
+        problem = KeyringProblem::NoAnswer;
         return;
     }
-    const QString entry = KeyringEntryName(account);
+    const QString entry = KeyringEntryName(account, secret);
     const PasswordVault::ReadResult read = state.Vault->Read(entry);
     switch (read.Result) {
     case PasswordVault::Outcome::Done:
         // An empty entry is never written; one found is as good as none.
         if (read.Password.isEmpty()) {
-            account.PasswordProblem = KeyringProblem::Missing;
+            problem = KeyringProblem::Missing;
             return;
         }
-        account.Password = read.Password;
+        value = read.Password;
         state.KeyringEntries.insert(entry, read.Password);
         return;
     case PasswordVault::Outcome::NotFound:
-        account.PasswordProblem = KeyringProblem::Missing;
+        problem = KeyringProblem::Missing;
         return;
     case PasswordVault::Outcome::NoAnswer:
-        account.PasswordProblem = noAnswerReason(read.Error);
+        problem = noAnswerReason(read.Error);
         return;
     }
 }
 
-StoredPasswords StorePasswords(AppState& state) {
+StoredPasswords StorePasswords(AppState& state, const AccountSecret& secret) {
     StoredPasswords out;
     bool keyringAnswers = state.AppSettings.Keyring && state.Vault;
     // Entry -> the password saved under it in this save; empty for an
@@ -69,24 +88,26 @@ StoredPasswords StorePasswords(AppState& state) {
     QHash<QString, QString> claimed;
     for (int n = 1; n <= state.AccountCount(); ++n) {
         MailAccount& a = state.Account(n);
-        const QString entry = KeyringEntryName(a);
-        if (!a.PasswordProblem.isEmpty()) {
-            if (a.Password.isEmpty()) {
+        const QString& value = a.*secret.Value;
+        QString& problem = a.*secret.Problem;
+        const QString entry = KeyringEntryName(a, secret);
+        if (!problem.isEmpty()) {
+            if (value.isEmpty()) {
                 out.Stored.append(kKeyringMarker);
                 out.EntriesInUse.insert(entry);
                 claimed.insert(entry, QString());
                 continue;
             }
-            a.PasswordProblem.clear(); // the user gave the account a password
+            problem.clear(); // the user gave the account a password
         }
-        QString stored = EncodePassword(a.Password);
-        const bool entryFree = !claimed.contains(entry) || claimed.value(entry) == a.Password;
-        if (keyringAnswers && !a.Password.isEmpty() && entryFree) {
+        QString stored = EncodePassword(value);
+        const bool entryFree = !claimed.contains(entry) || claimed.value(entry) == value;
+        if (keyringAnswers && !value.isEmpty() && entryFree) {
             const auto known = state.KeyringEntries.constFind(entry);
-            bool inKeyring = known != state.KeyringEntries.cend() && known.value() == a.Password;
+            bool inKeyring = known != state.KeyringEntries.cend() && known.value() == value;
             if (!inKeyring) {
-                if (state.Vault->Write(entry, a.Password) == PasswordVault::Outcome::Done) {
-                    state.KeyringEntries.insert(entry, a.Password);
+                if (state.Vault->Write(entry, value) == PasswordVault::Outcome::Done) {
+                    state.KeyringEntries.insert(entry, value);
                     inKeyring = true;
                 } else {
                     // What the entry holds now is not known; the rest of
@@ -98,7 +119,7 @@ StoredPasswords StorePasswords(AppState& state) {
             if (inKeyring) {
                 stored = kKeyringMarker;
                 out.EntriesInUse.insert(entry);
-                claimed.insert(entry, a.Password);
+                claimed.insert(entry, value);
             }
         }
         out.Stored.append(stored);
@@ -123,12 +144,14 @@ bool PasswordsWantMoving(const AppState& state) {
     namespace K = AccountKeys;
     const SectionReader accounts(state.Store, K::Section);
     const bool inKeyringWanted = state.AppSettings.Keyring && state.Vault;
-    for (int n = 1; n <= state.AccountCount(); ++n) {
-        const MailAccount& a = state.Account(n);
-        if (!a.PasswordProblem.isEmpty() || a.Password.isEmpty())
-            continue;
-        if (IsKeyringMarker(accounts.Read(K::Password, n)) != inKeyringWanted)
-            return true;
+    for (const AccountSecret* secret : {&PasswordSecret(), &TokenSecret()}) {
+        for (int n = 1; n <= state.AccountCount(); ++n) {
+            const MailAccount& a = state.Account(n);
+            if (!(a.*secret->Problem).isEmpty() || (a.*secret->Value).isEmpty())
+                continue;
+            if (IsKeyringMarker(accounts.Read(*secret->Key, n)) != inKeyringWanted)
+                return true;
+        }
     }
     return false;
 }

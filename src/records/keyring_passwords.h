@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+struct TextKey;
 class AppState;
 struct MailAccount;
 
@@ -25,6 +26,18 @@ bool IsKeyringMarker(const QString& stored);
 // port moves the password to a new entry at the next save.
 QString KeyringEntryName(const MailAccount& account);
 
+// A secret of an account kept this way: the password, or the OAuth2 refresh
+// token (its entry is the password's with "oauth2:" in front).
+struct AccountSecret {
+    QString MailAccount::*Value;
+    QString MailAccount::*Problem;
+    const TextKey* Key;
+    QString EntryPrefix;
+};
+const AccountSecret& PasswordSecret();
+const AccountSecret& TokenSecret();
+QString KeyringEntryName(const MailAccount& account, const AccountSecret& secret);
+
 // The tool-tip reasons of an account whose password could not be had.
 namespace KeyringProblem {
 inline const QString Missing = QStringLiteral("The password is not in the desktop keyring");
@@ -34,7 +47,8 @@ inline const QString NoAnswer = QStringLiteral("The desktop keyring did not answ
 // Fills the account's Password from its stored text: decoded, or read from
 // the keyring for the marker. A marker whose entry cannot be read leaves
 // Password empty and sets PasswordProblem.
-void LoadPassword(AppState& state, MailAccount& account, const QString& stored);
+void LoadPassword(AppState& state, MailAccount& account, const QString& stored,
+                  const AccountSecret& secret = PasswordSecret());
 
 // The stored text of every account's password, in list order, for a save.
 // With the Keyring option on and a keyring that answers, each password is
@@ -45,7 +59,7 @@ struct StoredPasswords {
     QStringList Stored;
     QSet<QString> EntriesInUse;
 };
-StoredPasswords StorePasswords(AppState& state);
+StoredPasswords StorePasswords(AppState& state, const AccountSecret& secret = PasswordSecret());
 
 // Removes the keyring entries this run knows of that no account uses any
 // more (accounts deleted, moved to another entry or back to the settings
@@ -54,4 +68,5 @@ void RemoveUnusedEntries(AppState& state, const QSet<QString>& entriesInUse);
 
 // True when some account's password is not where the Keyring option wants it
 // (settings file or keyring) and could be moved; reads the stored texts.
+// Looks at passwords and refresh tokens both.
 bool PasswordsWantMoving(const AppState& state);

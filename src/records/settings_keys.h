@@ -106,6 +106,18 @@ inline constexpr BooleanKey Disabled{"Disabled", false};
 // "None", "STARTTLS" or "TLS"; absent or unknown: the port's default security.
 inline constexpr TextKey Security{"Security"};
 inline constexpr TextKey CertSHA256{"CertSHA256"};
+// The sign-in method: "Password" or "OAuth2"; absent or unknown: "Password".
+inline constexpr TextKey Auth{"Auth", "Password"};
+// OAuth2: "Google", "Microsoft" or "Custom", and the endpoints, scope and
+// client the account signs in with (empty: the provider's preset).
+inline constexpr TextKey OAuthProvider{"OAuthProvider"};
+inline constexpr TextKey OAuthAuthUrl{"OAuthAuthUrl"};
+inline constexpr TextKey OAuthTokenUrl{"OAuthTokenUrl"};
+inline constexpr TextKey OAuthScope{"OAuthScope"};
+inline constexpr TextKey OAuthClientId{"OAuthClientId"};
+inline constexpr TextKey OAuthClientSecret{"OAuthClientSecret"};
+// The refresh token, stored as a password is: encoded, or the keyring marker.
+inline constexpr TextKey OAuthToken{"OAuthToken"};
 } // namespace AccountKeys
 
 // Sections "Filters" and "Actions": filter rules and WAV actions share the

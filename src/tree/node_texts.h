@@ -26,6 +26,8 @@ inline const QString Verifying = QStringLiteral(" --- Verifying...");
 inline const QString Passed = QStringLiteral(" --- Passed.");
 inline const QString BadLogon = QStringLiteral(" --- Bad user ID or Password!");
 inline const QString ErrorConnecting = QStringLiteral(" --- Error Connecting!");
+// An OAuth2 account without a usable sign-in: none yet, or the provider ended it.
+inline const QString SignInNeeded = QStringLiteral(" --- Sign-in needed");
 inline const QString NoMessages = QStringLiteral(" --- No messages.");
 inline const QString TooManyMessages = QStringLiteral(" --- Too many messages!");
 // The message commands; each is followed by the message number.

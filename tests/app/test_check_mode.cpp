@@ -103,6 +103,11 @@ void TestCheckMode::commandLine_data() {
                              << false;
     QTest::newRow("help wins") << QStringList{"--check", "--help"} << int(M::Help) << false;
     QTest::newRow("version") << QStringList{"--version"} << int(M::Version) << false;
+    QTest::newRow("sign-in") << QStringList{"--sign-in", "Work mail"} << int(M::SignIn) << false;
+    QTest::newRow("sign-in without a title")
+        << QStringList{"--sign-in"} << int(M::UsageError) << false;
+    QTest::newRow("sign-in with check")
+        << QStringList{"--check", "--sign-in", "Work"} << int(M::UsageError) << false;
     QTest::newRow("toolkit option left alone")
         << QStringList{"-platform", "xcb"} << int(M::Window) << false;
 }
@@ -114,6 +119,8 @@ void TestCheckMode::commandLine() {
     QCOMPARE(int(line.Run), mode);
     if (line.Run == CommandLine::Mode::Check || line.Run == CommandLine::Mode::Status)
         QTEST(line.Json, "json");
+    if (line.Run == CommandLine::Mode::SignIn)
+        QCOMPARE(line.SignInTitle, arguments.at(1));
 }
 
 static QByteArray message(const QByteArray& subject, const QByteArray& id) {

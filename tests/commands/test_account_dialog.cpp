@@ -221,9 +221,9 @@ void TestAccountDialog::tabOrder_data() {
     // "Find settings" sits beside Mail Host and follows it.
     const QStringList designed = {"txtTitle",    "txtHost",     "butFindSettings", "txtUser",
                                   "txtPassword", "chkDisabled", "txtPort",         "cboSecurity"};
-    QTest::newRow("add") << false << designed + QStringList{"ButOK", "butCancel"};
+    QTest::newRow("add") << false << designed + QStringList{"cboSignIn", "ButOK", "butCancel"};
     QTest::newRow("modify, refused certificate")
-        << true << designed + QStringList{"chkTrustCert", "ButOK", "butCancel"};
+        << true << designed + QStringList{"chkTrustCert", "cboSignIn", "ButOK", "butCancel"};
 }
 
 void TestAccountDialog::tabOrder() {

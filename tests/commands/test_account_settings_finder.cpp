@@ -70,42 +70,55 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen_data() {
     QTest::addColumn<bool>("pressFind"); // else leave Username
     QTest::addColumn<QString>("fields"); // host, port, security as shown
     QTest::addColumn<QString>("hint");   // empty: no line shown
+    QTest::addColumn<QString>("signIn"); // method and provider; empty: not looked at
 
     QTest::newRow("gmail, leaving Username")
         << "someone@gmail.com"
         << ""
-        << "" << false << "pop.gmail.com 995 SSL/TLS" << kGmailHint;
+        << "" << false << "pop.gmail.com 995 SSL/TLS" << kGmailHint << "Password Google";
     QTest::newRow("published configuration, Find settings")
         << "ann@example.org"
         << ""
         << "" << true << "pop.example.org 110 STARTTLS"
-        << "From the provider's settings\nUser name: ann";
+        << "From the provider's settings\nUser name: ann"
+        << "";
     QTest::newRow("the user's host stays, and nothing goes beside it")
         << "someone@gmail.com"
         << "mail.mine.org"
-        << "" << true << "mail.mine.org 110 STARTTLS" << kGmailHint;
+        << "" << true << "mail.mine.org 110 STARTTLS" << kGmailHint << "";
     QTest::newRow("leaving Username with a host: no look-up")
         << "someone@gmail.com"
         << "mail.mine.org"
         << "" << false << "mail.mine.org 110 STARTTLS"
+        << ""
         << "";
     QTest::newRow("the user's port stays")
         << "someone@gmail.com"
         << ""
-        << "1995" << false << "pop.gmail.com 1995 SSL/TLS" << kGmailHint;
+        << "1995" << false << "pop.gmail.com 1995 SSL/TLS" << kGmailHint << "";
     QTest::newRow("iCloud: no POP3")
         << "someone@icloud.com"
         << ""
         << "" << true << " 110 STARTTLS"
-        << "iCloud Mail offers no POP3, only IMAP: Larkwatch cannot watch it.";
+        << "iCloud Mail offers no POP3, only IMAP: Larkwatch cannot watch it."
+        << "";
     QTest::newRow("no address") << "someone"
                                 << ""
                                 << "" << true << " 110 STARTTLS"
+                                << ""
                                 << "";
     QTest::newRow("two @") << "a@b@gmail.com"
                            << ""
                            << "" << false << " 110 STARTTLS"
+                           << ""
                            << "";
+    QTest::newRow("outlook.com: OAuth2 with Microsoft")
+        << "someone@outlook.com"
+        << ""
+        << "" << false << "outlook.office365.com 995 SSL/TLS"
+        << "From the provider's settings\nOutlook.com: switch POP on in Outlook.com's settings "
+           "(Forwarding and IMAP) first; it takes OAuth2 only, no password."
+        << "OAuth2 Microsoft";
 }
 
 void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen() {
@@ -115,6 +128,7 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen() {
     QFETCH(bool, pressFind);
     QFETCH(QString, fields);
     QFETCH(QString, hint);
+    QFETCH(QString, signIn);
     CommandRig rig;
     HttpsTestServer https;
     https.Listen();
@@ -145,6 +159,10 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen() {
                                   ' ' + d->findChild<QComboBox*>("cboSecurity")->currentText();
             QCOMPARE(shown, fields);
             QCOMPARE(box(d, "txtUser")->text(), user); // what the user typed stays
+            if (!signIn.isEmpty())
+                QCOMPARE(d->findChild<QComboBox*>("cboSignIn")->currentText() + ' ' +
+                             d->findChild<QComboBox*>("cboProvider")->currentText(),
+                         signIn);
             // The line is shown whole, the dialog grown around it.
             QVERIFY(hintLine(d)->height() >= hintLine(d)->heightForWidth(hintLine(d)->width()));
             QVERIFY(d->rect().contains(hintLine(d)->geometry()));

@@ -1,6 +1,7 @@
 #include "command_rig.h"
 #include "commands/message_commands.h"
 #include "commands/message_window.h"
+#include "support/fake_auth_server.h"
 #include "tree/node_texts.h"
 
 #include <QPlainTextEdit>
@@ -15,6 +16,8 @@ class TestMessageCommands : public QObject {
 private Q_SLOTS:
     void init() { FailOnUnexpectedWarnings(); }
     void viewShowsTheMessage();
+    void viewOfAnOAuth2Account_data();
+    void viewOfAnOAuth2Account();
     void viewThatFails_data();
     void viewThatFails();
     void viewOfAMessageCutShort_data();
@@ -123,6 +126,55 @@ void TestMessageCommands::viewShowsTheMessage() {
     QVERIFY(rig.SessionCommands().contains("RETR 2"));
     QVERIFY(rig.SessionCommands().contains("QUIT"));
     QTRY_COMPARE(window.POP().ConnectionState(), PopClient::ConnectionClosed);
+}
+
+void TestMessageCommands::viewOfAnOAuth2Account_data() {
+    QTest::addColumn<bool>("revoked");
+    QTest::newRow("a fresh access token for the command") << false;
+    QTest::newRow("the sign-in ended meanwhile") << true;
+}
+
+// A message command logs on as the check does: with an access token, a fresh
+// one when the one held is gone.
+void TestMessageCommands::viewOfAnOAuth2Account() {
+    QFETCH(bool, revoked);
+    FakeAuthServer auth;
+    QVERIFY(auth.Listen());
+    CommandRig rig;
+    rig.Server.ImplicitTls = true;
+    rig.Server.SaslMechanisms = {"PLAIN", "XOAUTH2"};
+    rig.Server.AcceptToken = [&](const QByteArray&, const QByteArray& token) {
+        return auth.AccessTokens.contains(QString::fromLatin1(token));
+    };
+    rig.AddMail(1);
+    MailAccount account = rig.Account("Outlook");
+    account.Password.clear();
+    account.Security = Security::Tls;
+    account.CertSHA256 = rig.Server.CertificateSha256();
+    account.Auth = SignIn::OAuth2;
+    account.OAuth.TokenUrl = auth.Url("token");
+    account.OAuth.ClientId = auth.ClientId;
+    account.OAuthToken = "refresh-stored";
+    auth.RefreshTokens.insert("refresh-stored");
+    rig.Start({account});
+    rig.UpdateNow();
+    QCOMPARE(rig.Tree().Text(rig.Key(1)), QString("Outlook --- 1 message --- Totaling 115 bytes."));
+    rig.State().AccessTokens.clear(); // as if it had run out
+    if (revoked)
+        auth.Revoke("refresh-stored");
+    const QString message = rig.Child(1, 0);
+    rig.Click(message);
+    if (revoked) {
+        rig.Action("mnuViewMessage")->trigger();
+        QCOMPARE(rig.Tree().Text(rig.Key(1)), QString("Outlook --- Sign-in needed"));
+        QVERIFY(rig.Tree().ToolTip(rig.Key(1)).contains("invalid_grant"));
+    } else {
+        WindowText shown(rig);
+        rig.Action("mnuViewMessage")->trigger();
+        QVERIFY(shown.Text.endsWith("Hello there\n"));
+        QCOMPARE(rig.SessionCommands().mid(0, 3), (QStringList{"<TLS>", "CAPA", "AUTH XOAUTH2"}));
+    }
+    QCOMPARE(auth.Refreshes, 2);
 }
 
 void TestMessageCommands::viewThatFails_data() {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <utility>
 
 namespace {
 enum After { Nothing = 0, CloseAfter = 1, StartTlsAfter = 2, EndlessAfter = 3 };
@@ -20,7 +21,7 @@ struct FakePop3Server::Session {
     bool Authorized = false;
     QByteArray GivenUser;
     QSet<int> Deleted;
-    QByteArray PendingSaslFor; // "AUTH PLAIN" without initial response
+    QByteArray PendingSaslFor; // mechanism whose response line comes next, or "ABORT"
     struct Outgoing {
         qint64 Due;
         QByteArray Bytes;
@@ -241,9 +242,43 @@ int FakePop3Server::Find(Session* session, const QByteArray& argument) const {
 void FakePop3Server::Handle(Session* session, const QByteArray& line) {
     Transcript.append(QString::fromUtf8(line));
     if (!session->PendingSaslFor.isEmpty()) {
-        session->PendingSaslFor.clear();
-        const QByteArray expected = (QByteArray(1, '\0') + User + '\0' + Password).toBase64();
+        const QByteArray mechanism = std::exchange(session->PendingSaslFor, QByteArray());
+        if (mechanism == "ABORT") {
+            Reply(session, Line("-ERR [AUTH] Authentication failed."));
+            return;
+        }
+        QByteArray expected = (QByteArray(1, '\0') + User + '\0' + Password).toBase64();
+        // The token the line carries, and the user it is sent for.
+        const QByteArray decoded = QByteArray::fromBase64(line);
+        const qsizetype tokenAt = decoded.indexOf("auth=Bearer ");
+        const QByteArray token =
+            tokenAt < 0 ? QByteArray() : decoded.mid(tokenAt + 12).split('\x01').value(0);
+        const QByteArray good = AcceptToken ? token : AccessToken;
+        if (mechanism == "XOAUTH2")
+            expected = ("user=" + User + "\x01"
+                                         "auth=Bearer " +
+                        good + "\x01\x01")
+                           .toBase64();
+        else if (mechanism == "OAUTHBEARER")
+            expected = ("n,a=" + User +
+                        ",\x01"
+                        "host=127.0.0.1\x01"
+                        "port=" +
+                        QByteArray::number(Port()) +
+                        "\x01"
+                        "auth=Bearer " +
+                        good + "\x01\x01")
+                           .toBase64();
         session->Authorized = line == expected;
+        if (AcceptToken && mechanism != "PLAIN")
+            session->Authorized = session->Authorized && AcceptToken(User, token);
+        if (!session->Authorized && mechanism != "PLAIN") {
+            // A refused token: the error as a challenge, then -ERR once answered.
+            session->PendingSaslFor = "ABORT";
+            Reply(session,
+                  Line("+ " + QByteArray(R"({"status":"401","schemes":"bearer"})").toBase64()));
+            return;
+        }
         Reply(session, Line(session->Authorized ? "+OK logged in" : "-ERR [AUTH] bad credentials"));
         return;
     }
@@ -312,6 +347,10 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
     } else if (command == "PASS" && !authorized && !session->GivenUser.isEmpty()) {
         session->Authorized = session->GivenUser == User && line.mid(5) == Password;
         reply = Line(session->Authorized ? "+OK logged in" : "-ERR [AUTH] invalid password");
+    } else if (command == "APOP" && ApopTimestamp && !authorized && NoApopSecrets) {
+        reply = Line("-ERR [AUTH] APOP failed");
+        if (CloseAfterApopRefusal)
+            after = CloseAfter;
     } else if (command == "APOP" && ApopTimestamp && !authorized) {
         const QByteArray digest =
             QCryptographicHash::hash(ApopStamp + Password, QCryptographicHash::Md5).toHex();
@@ -327,6 +366,10 @@ void FakePop3Server::Handle(Session* session, const QByteArray& line) {
             session->Authorized = words.value(2) == expected;
             reply = Line(session->Authorized ? "+OK logged in" : "-ERR [AUTH] bad credentials");
         }
+    } else if (command == "AUTH" && SaslMechanisms.contains(argument.toUpper()) &&
+               argument.toUpper() != "PLAIN" && !authorized && words.size() == 2) {
+        session->PendingSaslFor = argument.toUpper();
+        reply = Line("+ ");
     } else if (command == "QUIT") {
         if (authorized) {
             QList<int> gone(session->Deleted.begin(), session->Deleted.end());

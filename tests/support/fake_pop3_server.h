@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTcpServer>
 
+#include <functional>
+
 class QSslSocket;
 
 // A scriptable POP3 server for tests and benchmarks, on 127.0.0.1 and a free
@@ -37,6 +39,9 @@ public:
 
     QByteArray User = "ann";
     QByteArray Password = "secret";
+    QByteArray AccessToken = "token-ann"; // what XOAUTH2 and OAUTHBEARER take
+    // When set, decides instead whether a token is good for a user.
+    std::function<bool(const QByteArray& user, const QByteArray& token)> AcceptToken;
 
     // What the server offers.
     bool OfferCapa = true;
@@ -47,9 +52,11 @@ public:
     bool OfferStls = false;
     QByteArrayList SaslMechanisms;
     bool ApopTimestamp = false; // greeting carries an APOP timestamp
-    bool ImplicitTls = false;   // TLS from the first byte
-    bool BareLf = false;        // LF instead of CR LF after every line
-    int ReplyDelayMs = 0;       // every reply leaves this long after its command
+    bool NoApopSecrets = false; // ... shown to everybody, yet APOP is refused to all
+    bool CloseAfterApopRefusal = false;
+    bool ImplicitTls = false; // TLS from the first byte
+    bool BareLf = false;      // LF instead of CR LF after every line
+    int ReplyDelayMs = 0;     // every reply leaves this long after its command
 
     // Faults on demand. Command names are upper case ("TOP", "PASS"); the
     // fields that name a command also take "GREETING" for the greeting.

@@ -3,6 +3,7 @@
 #include "engine/mime/mime_header_fields.h"
 #include "engine/mime/mime_message.h"
 #include "engine/pop/pop_header_cache.h"
+#include "engine/pop/pop_logon.h"
 #include "engine/pop/pop_reply_reader.h"
 
 #include <QCryptographicHash>
@@ -28,12 +29,6 @@ QString NormalizedFingerprint(const QString& text) {
             hex += c.toUpper();
     }
     return hex;
-}
-
-QString ServerText(const QByteArray& text) {
-    QString result = QString::fromUtf8(text).trimmed();
-    result.remove(QRegularExpression(QStringLiteral("^\\[[^\\]]*\\]\\s*"))); // RESP-CODES
-    return result.left(200);
 }
 
 PopReplyShape SingleLine() {
@@ -158,6 +153,13 @@ void PopClient::FailOperation() {
 void PopClient::FailConnection(const QString& error) {
     if (DeferFault(error))
         return;
+    if (m_mayReopen && m_operation == Operation::Authenticate) {
+        m_mayReopen = false;
+        CloseSocket();
+        ResetSession();
+        OpenSocket();
+        return;
+    }
     m_lastError = error;
     KeepPartialMessage();
     CloseSocket();
@@ -427,7 +429,18 @@ void PopClient::Connect() {
         Complete();
         return;
     }
+    if (BearerToken && m_mode == Mode::None) {
+        // A token is as good as a password while it lives.
+        m_lastError = QStringLiteral("OAuth2 needs a TLS connection");
+        Complete();
+        return;
+    }
+    m_apopRefused = false;
+    m_mayReopen = false;
+    OpenSocket();
+}
 
+void PopClient::OpenSocket() {
     auto* socket = new QSslSocket(this);
     m_socket = socket;
     connect(socket, &QSslSocket::connected, socket, [socket] {
@@ -453,7 +466,7 @@ void PopClient::Connect() {
 void PopClient::OnGreeting(const PopReply& reply) {
     if (!reply.Ok) {
         FailConnection(QStringLiteral("Server refused the connection: ") +
-                       ServerText(reply.StatusText));
+                       PopServerText(reply.StatusText));
         return;
     }
     static const QRegularExpression timestamp(QStringLiteral("<[^<>\\s]+>"));
@@ -508,6 +521,10 @@ void PopClient::OnCapa(const PopReply& reply) {
 
     m_connectionState = ConnectionIdle;
     m_logonState = Connected;
+    if (m_operation == Operation::Authenticate) {
+        StartLogon(); // on a connection opened again after APOP was refused
+        return;
+    }
     Complete();
 }
 
@@ -533,9 +550,11 @@ void PopClient::StartLogon() {
         FailConnection(QStringLiteral("TLS is not up"));
         return;
     }
-    const QByteArray user = UserName.toUtf8();
-    const QByteArray password = UserPassword.toUtf8();
-    for (const QByteArray& credential : {user, password}) {
+    PopLogonRequest request;
+    request.User = UserName.toUtf8();
+    request.Secret = UserPassword.toUtf8();
+    request.Bearer = BearerToken;
+    for (const QByteArray& credential : {request.User, request.Secret}) {
         // A line break would end the command early and send the rest as a
         // command of its own.
         if (credential.contains('\r') || credential.contains('\n') || credential.contains('\0')) {
@@ -543,42 +562,33 @@ void PopClient::StartLogon() {
             return;
         }
     }
-    auto onReply = [this](const PopReply& reply) { OnLogonReply(reply); };
-
-    if (encrypted && m_capaKnown && !m_capabilities.contains("USER") &&
-        m_saslMechanisms.contains("PLAIN")) {
-        const QByteArray credentials = (QByteArray(1, '\0') + user + '\0' + password).toBase64();
-        Send("AUTH PLAIN " + credentials, SingleLine(), [this, credentials](const PopReply& r) {
-            if (r.Continuation) // a server that wants the credentials on their own line
-                Send(credentials, SingleLine(), [this](const PopReply& r2) { OnLogonReply(r2); });
-            else
-                OnLogonReply(r);
+    request.Encrypted = encrypted;
+    request.ApopTimestamp = m_apopTimestamp;
+    request.ApopRefused = m_apopRefused;
+    request.CapaKnown = m_capaKnown;
+    request.Capabilities = m_capabilities;
+    request.SaslMechanisms = m_saslMechanisms;
+    request.Host = ServerHost.toUtf8();
+    request.Port = ServerPort;
+    PopLogon::Run(
+        request,
+        [this](const QByteArray& line, PopLogon::Reply onReply) {
+            Send(line, SingleLine(), std::move(onReply));
+        },
+        [this](const PopLogonOutcome& outcome) {
+            m_mayReopen = false;
+            if (!outcome.Accepted) {
+                FailConnection(outcome.Reason);
+                return;
+            }
+            Send("STAT", SingleLine(), [this](const PopReply& stat) { OnStat(stat); });
+        },
+        [this] {
+            // Should the server close after refusing APOP, USER/PASS is tried
+            // once more on a new connection.
+            m_apopRefused = true;
+            m_mayReopen = true;
         });
-        return;
-    }
-    if (!encrypted && !m_apopTimestamp.isEmpty()) {
-        const QByteArray digest =
-            QCryptographicHash::hash(m_apopTimestamp + password, QCryptographicHash::Md5).toHex();
-        Send("APOP " + user + ' ' + digest, SingleLine(), onReply);
-        return;
-    }
-    Send("USER " + user, SingleLine(), [this, password, onReply](const PopReply& reply) {
-        if (!reply.Ok) {
-            OnLogonReply(reply);
-            return;
-        }
-        Send("PASS " + password, SingleLine(), onReply);
-    });
-}
-
-void PopClient::OnLogonReply(const PopReply& reply) {
-    if (!reply.Ok || reply.Continuation) {
-        const QString text = ServerText(reply.StatusText);
-        FailConnection(text.isEmpty() ? QStringLiteral("Login refused")
-                                      : QStringLiteral("Login refused: ") + text);
-        return;
-    }
-    Send("STAT", SingleLine(), [this](const PopReply& stat) { OnStat(stat); });
 }
 
 void PopClient::OnStat(const PopReply& reply) {
@@ -587,7 +597,7 @@ void PopClient::OnStat(const PopReply& reply) {
     const qint64 count = words.value(0).toLongLong(&ok);
     if (!reply.Ok || !ok || count < 0) {
         FailConnection(QStringLiteral("Server did not report the mailbox: ") +
-                       ServerText(reply.StatusText));
+                       PopServerText(reply.StatusText));
         return;
     }
     // Message numbers are 16-bit: a larger mailbox is listed up to 32,767.
@@ -632,7 +642,8 @@ void PopClient::Quit() {
     Send("QUIT", SingleLine(), [this](const PopReply& reply) {
         m_quitAccepted = reply.Ok;
         if (!reply.Ok)
-            m_lastError = QStringLiteral("Server error on QUIT: ") + ServerText(reply.StatusText);
+            m_lastError =
+                QStringLiteral("Server error on QUIT: ") + PopServerText(reply.StatusText);
         EndSession();
     });
 }
@@ -675,14 +686,14 @@ void PopClient::RequestMessageSize(qint16 number) {
         Send("LIST " + QByteArray::number(number), SingleLine(), [this](const PopReply& reply) {
             const qint64 size = reply.StatusText.split(' ').value(1).toLongLong();
             if (!reply.Ok)
-                m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+                m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
             CompleteSize(reply.Ok ? qint32(std::clamp<qint64>(size, 0, INT32_MAX)) : 0);
         });
         return;
     }
     Send("LIST", MultiLine(MaxListingBytes), [this, number](const PopReply& reply) {
         if (!reply.Ok) {
-            m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+            m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
             CompleteSize(0);
             return;
         }
@@ -751,7 +762,7 @@ void PopClient::DeleteMessage(qint16 number) {
             Complete([this] { Q_EMIT Delete(); });
             return;
         }
-        m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+        m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
         Complete();
     });
 }
@@ -766,7 +777,7 @@ void PopClient::RetrieveMessage(qint16 number) {
     Send("RETR " + QByteArray::number(number), MultiLine(MaxMessageBytes),
          [this](const PopReply& reply) {
              if (!reply.Ok) {
-                 m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+                 m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
                  Complete([this] { Q_EMIT DocOutput(PopDocument()); });
                  return;
              }
@@ -935,7 +946,7 @@ void PopClient::OnHeaderReply(qint16 number, const PopReply& reply) {
     }
     if (m_operation == Operation::Headers && m_wantedHeaders == number) {
         if (!reply.Ok)
-            m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+            m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
         CompleteHeaders(result);
     } else if (m_bytesAhead + result.Bytes <= PipelineBytes && !m_headersAhead.contains(number)) {
         m_bytesAhead += result.Bytes;
@@ -990,7 +1001,7 @@ void PopClient::AskUniqueId(qint16 number, const std::function<void(const QStrin
              bool ok = false;
              const int n = words.value(0).toInt(&ok);
              if (!reply.Ok)
-                 m_lastError = QStringLiteral("Server error: ") + ServerText(reply.StatusText);
+                 m_lastError = QStringLiteral("Server error: ") + PopServerText(reply.StatusText);
              const bool named = reply.Ok && ok && n == number && words.size() >= 2;
              answer(named ? QString::fromLatin1(words.at(1)) : QString());
          });

@@ -63,6 +63,7 @@ public:
     qint32 ServerPort = 110;
     QString UserName;
     QString UserPassword;
+    bool BearerToken = false;                  // UserPassword is an OAuth2 access token; needs TLS
     QString Security = QStringLiteral("None"); // "None", "STARTTLS", "TLS"
     QString CertSHA256;                        // pinned certificate, may be empty
 
@@ -195,8 +196,8 @@ private:
     void OnGreeting(const PopReply& reply);
     void SendCapa();
     void OnCapa(const PopReply& reply);
+    void OpenSocket();
     void StartLogon();
-    void OnLogonReply(const PopReply& reply);
     void OnStat(const PopReply& reply);
     void EndSession();
 
@@ -241,6 +242,8 @@ private:
 
     // What the server told us on this connection.
     QByteArray m_apopTimestamp;
+    bool m_apopRefused = false; // on this log-on: use USER/PASS
+    bool m_mayReopen = false;   // a lost connection now means: log on again without APOP
     bool m_capaKnown = false;
     QSet<QByteArray> m_capabilities;
     QSet<QByteArray> m_saslMechanisms;

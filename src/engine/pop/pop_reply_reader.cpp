@@ -1,5 +1,13 @@
 #include "engine/pop/pop_reply_reader.h"
 
+#include <QRegularExpression>
+
+QString PopServerText(const QByteArray& statusText) {
+    QString result = QString::fromUtf8(statusText).trimmed();
+    result.remove(QRegularExpression(QStringLiteral("^\\[[^\\]]*\\]\\s*"))); // RESP-CODES
+    return result.left(200);
+}
+
 void PopReplyReader::Append(const QByteArray& bytes) {
     // Drop what has been consumed before growing the buffer, so a long
     // session never holds more than the reply being read.

@@ -12,6 +12,10 @@ struct PopReply {
     QByteArray Body;           // multi-line replies after "+OK" only
 };
 
+// The text of a status line as a person may read it: without the response
+// code in brackets, and no longer than 200 characters.
+QString PopServerText(const QByteArray& statusText);
+
 // What the reader should expect for the reply it is reading now.
 struct PopReplyShape {
     bool MultiLine = false;

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void wholeSessionWithSpeedUps();
     void logOnMethods_data();
     void logOnMethods();
+    void tokenRefusedWithoutTls();
     void connectFailures_data();
     void connectFailures();
     void faultsAfterConnect_data();
@@ -185,51 +186,121 @@ void TestPopClient::wholeSessionWithSpeedUps() {
 
 void TestPopClient::logOnMethods_data() {
     QTest::addColumn<QString>("security");
-    QTest::addColumn<bool>("apopTimestamp");
+    QTest::addColumn<QString>("apop"); // the greeting's timestamp and what APOP meets
     QTest::addColumn<bool>("offerUser");
+    QTest::addColumn<QByteArrayList>("mechanisms");
     QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("bearer"); // the password is an access token
     QTest::addColumn<QStringList>("expectedCommands");
     QTest::addColumn<QString>("expectedError");
 
-    const QString apop = QString::fromLatin1(
-        QCryptographicHash::hash("<1896.697170952@fake.example>secret", QCryptographicHash::Md5)
-            .toHex());
+    auto apopOf = [](const QByteArray& password) {
+        return QString::fromLatin1(
+            QCryptographicHash::hash("<1896.697170952@fake.example>" + password,
+                                     QCryptographicHash::Md5)
+                .toHex());
+    };
+    const QString apop = apopOf("secret");
     const QString plain = QString::fromLatin1(QByteArray("\0ann\0secret", 11).toBase64());
+    const QByteArrayList plainOnly = {"PLAIN"};
+    const QByteArrayList withTokens = {"PLAIN", "XOAUTH2", "OAUTHBEARER"};
+    const QByteArrayList bearerOnly = {"PLAIN", "OAUTHBEARER"};
+    auto xoauth2 = [](const QByteArray& token) {
+        return QString::fromLatin1(QByteArray("user=ann\x01"
+                                              "auth=Bearer " +
+                                              token + "\x01\x01")
+                                       .toBase64());
+    };
+    const QString refusedToken = QStringLiteral(
+        R"(Login refused: Authentication failed. ({"status":"401","schemes":"bearer"}))");
+
     QTest::newRow("plain connection, USER and PASS")
-        << "None" << false << true << "secret" << QStringList{"USER ann", "PASS secret", "STAT"}
-        << QString();
+        << "None"
+        << "" << true << plainOnly << "secret" << false
+        << QStringList{"USER ann", "PASS secret", "STAT"} << QString();
     QTest::newRow("plain connection with a timestamp uses APOP")
-        << "None" << true << true << "secret" << QStringList{"APOP ann " + apop, "STAT"}
-        << QString();
+        << "None"
+        << "stamp" << true << plainOnly << "secret" << false
+        << QStringList{"APOP ann " + apop, "STAT"} << QString();
     QTest::newRow("TLS with a timestamp still uses USER and PASS")
-        << "STARTTLS" << true << true << "secret" << QStringList{"USER ann", "PASS secret", "STAT"}
-        << QString();
+        << "STARTTLS"
+        << "stamp" << true << plainOnly << "secret" << false
+        << QStringList{"USER ann", "PASS secret", "STAT"} << QString();
     QTest::newRow("TLS without USER uses SASL PLAIN")
-        << "TLS" << false << false << "secret" << QStringList{"AUTH PLAIN " + plain, "STAT"}
-        << QString();
+        << "TLS"
+        << "" << false << plainOnly << "secret" << false
+        << QStringList{"AUTH PLAIN " + plain, "STAT"} << QString();
     QTest::newRow("wrong password is refused with the server's text")
-        << "None" << false << true << "wrong" << QStringList{"USER ann", "PASS wrong"}
+        << "None"
+        << "" << true << plainOnly << "wrong" << false << QStringList{"USER ann", "PASS wrong"}
         << "Login refused: invalid password";
-    QTest::newRow("wrong password with APOP")
-        << "None" << true << true << "wrong" << QStringList() << "Login refused: invalid password";
+    QTest::newRow("wrong password with APOP: USER and PASS tried too")
+        << "None"
+        << "stamp" << true << plainOnly << "wrong" << false
+        << QStringList{"APOP ann " + apopOf("wrong"), "USER ann", "PASS wrong"}
+        << "Login refused: invalid password";
+    QTest::newRow("APOP refused to a user without a secret: USER and PASS go on")
+        << "None"
+        << "no secrets" << true << plainOnly << "secret" << false
+        << QStringList{"APOP ann " + apop, "USER ann", "PASS secret", "STAT"} << QString();
+    QTest::newRow("APOP refused and the connection closed: USER and PASS on a new one")
+        << "None"
+        << "no secrets, closes" << true << plainOnly << "secret" << false
+        << QStringList{"APOP ann " + apop, "<CONNECT>", "CAPA", "USER ann", "PASS secret", "STAT"}
+        << QString();
+    QTest::newRow("XOAUTH2 in two steps")
+        << "TLS"
+        << "" << true << withTokens << "token-ann" << true
+        << QStringList{"AUTH XOAUTH2", xoauth2("token-ann"), "STAT"} << QString();
+    QTest::newRow("OAUTHBEARER where XOAUTH2 is not offered")
+        << "STARTTLS"
+        << "" << true << bearerOnly << "token-ann" << true
+        << QStringList{"AUTH OAUTHBEARER", "<OAUTHBEARER token-ann>", "STAT"} << QString();
+    QTest::newRow("a refused token's challenge is answered with an empty line")
+        << "TLS"
+        << "" << true << withTokens << "stale" << true
+        << QStringList{"AUTH XOAUTH2", xoauth2("stale"), ""} << refusedToken;
+    QTest::newRow("a refused token's challenge under OAUTHBEARER is answered with AQ==")
+        << "TLS"
+        << "" << true << bearerOnly << "stale" << true
+        << QStringList{"AUTH OAUTHBEARER", "<OAUTHBEARER stale>", "AQ=="} << refusedToken;
 }
 
 void TestPopClient::logOnMethods() {
     QFETCH(QString, security);
+    QFETCH(QString, apop);
     QFETCH(QStringList, expectedCommands);
     QFETCH(QString, expectedError);
     PopHarness h;
-    QFETCH(bool, apopTimestamp);
     QFETCH(bool, offerUser);
-    h.Server.ApopTimestamp = apopTimestamp;
+    QFETCH(QByteArrayList, mechanisms);
+    h.Server.ApopTimestamp = !apop.isEmpty();
+    h.Server.NoApopSecrets = apop.startsWith(QLatin1String("no secrets"));
+    h.Server.CloseAfterApopRefusal = apop.endsWith(QLatin1String("closes"));
     h.Server.OfferUser = offerUser;
-    h.Server.SaslMechanisms = {"PLAIN"};
+    h.Server.SaslMechanisms = mechanisms;
     h.Server.OfferStls = security == QLatin1String("STARTTLS");
     h.Server.ImplicitTls = security == QLatin1String("TLS");
     h.Client.Security = security;
     h.Client.CertSHA256 = h.Server.CertificateSha256();
     QFETCH(QString, password);
+    QFETCH(bool, bearer);
     h.Client.UserPassword = password;
+    h.Client.BearerToken = bearer;
+    // The OAUTHBEARER line names the port, known only now.
+    for (QString& command : expectedCommands) {
+        if (command.startsWith(QLatin1String("<OAUTHBEARER "))) {
+            const QByteArray token = command.mid(13).chopped(1).toLatin1();
+            command = QString::fromLatin1(QByteArray("n,a=ann,\x01"
+                                                     "host=127.0.0.1\x01"
+                                                     "port=" +
+                                                     QByteArray::number(h.Server.Port()) +
+                                                     "\x01"
+                                                     "auth=Bearer " +
+                                                     token + "\x01\x01")
+                                              .toBase64());
+        }
+    }
 
     QVERIFY(h.Run([&] { h.Client.Connect(); }));
     QCOMPARE(h.Client.LogonState(), PopClient::Connected);
@@ -240,12 +311,20 @@ void TestPopClient::logOnMethods() {
         QVERIFY(h.Closed());
         QCOMPARE(h.Client.LastError(), expectedError);
     }
-    if (!expectedCommands.isEmpty()) {
-        const QStringList session = h.LastSession();
-        const qsizetype first = session.indexOf(expectedCommands.first());
-        QVERIFY2(first >= 0, qPrintable(session.join(u'|')));
-        QCOMPARE(session.mid(first), expectedCommands);
-    }
+    const QStringList transcript = h.Server.Transcript;
+    const qsizetype first = transcript.indexOf(expectedCommands.first());
+    QVERIFY2(first >= 0, qPrintable(transcript.join(u'|')));
+    QCOMPARE(transcript.mid(first), expectedCommands);
+}
+
+// A token is as good as a password while it lives: never sent in clear.
+void TestPopClient::tokenRefusedWithoutTls() {
+    PopHarness h;
+    h.Client.BearerToken = true;
+    QVERIFY(h.Run([&] { h.Client.Connect(); }));
+    QVERIFY(h.Closed());
+    QCOMPARE(h.Client.LastError(), QStringLiteral("OAuth2 needs a TLS connection"));
+    QVERIFY(h.Server.Transcript.isEmpty());
 }
 
 void TestPopClient::connectFailures_data() {

@@ -6,6 +6,8 @@
 #       maildirs with a few generated messages), starts Dovecot on free high
 #       ports and writes what a test needs into ENVFILE as KEY='value' lines:
 #       DIR, PID, HOST, POP3_PORT, POP3S_PORT, CERT_FILE, CERT_SHA256, USERS,
+#       OAUTH_PORT (where a test's fake authorization server is to listen:
+#       Dovecot asks its /introspect whether a token is good),
 #       and per user PASSWORD_<user>, MAILDIR_<user>, MESSAGES_<user>.
 #       Dovecot must run as root. Otherwise ENVFILE gets SKIP='reason' and the
 #       tests skip, except under CI=true, where this is an error.
@@ -135,11 +137,21 @@ start() {
         fill_maildir "$user" "$maildir"
     done
 
-    local attempt pop3 pop3s started=""
+    local attempt pop3 pop3s oauth started=""
     for attempt in 1 2 3 4 5 6 7 8; do
         pop3=$(pick_port)
         pop3s=$(pick_port)
-        [ "$pop3" != "$pop3s" ] || continue
+        oauth=$(pick_port)
+        [ "$pop3" != "$pop3s" ] && [ "$oauth" != "$pop3" ] && [ "$oauth" != "$pop3s" ] || continue
+        {
+            echo "introspection_mode = post"
+            echo "introspection_url = http://127.0.0.1:$oauth/introspect"
+            echo "force_introspection = yes"
+            echo "active_attribute = active"
+            echo "active_value = true"
+            echo "username_attribute = email"
+        } >"$dir/oauth2.conf.ext"
+        chmod 644 "$dir/oauth2.conf.ext"
         sed -e "s|@DIR@|$dir|g" -e "s|@INSTANCE@|$(basename "$dir")|g" \
             -e "s|@POP3_PORT@|$pop3|g" -e "s|@POP3S_PORT@|$pop3s|g" \
             "$here/dovecot.conf.in" >"$dir/dovecot.conf"
@@ -178,6 +190,7 @@ start() {
         echo "HOST='127.0.0.1'"
         echo "POP3_PORT='$pop3'"
         echo "POP3S_PORT='$pop3s'"
+        echo "OAUTH_PORT='$oauth'"
         echo "CERT_FILE='$dir/cert.pem'"
         echo "CERT_SHA256='$fingerprint'"
         echo "USERS='${users[*]}'"
