@@ -90,68 +90,66 @@ int main(int argc, char* argv[]) {
     case CommandLine::Mode::Status:
     case CommandLine::Mode::CheckNow:
         return runRemote(argc, argv, line);
+    case CommandLine::Mode::SignIn:
+        return runSignIn(argc, argv, line.SignInTitle);
+    case CommandLine::Mode::Window:
+        break;
     }
 
-case CommandLine::Mode::SignIn:
-    return runSignIn(argc, argv, line.SignInTitle);
-case CommandLine::Mode::Window:
-    break;
-}
+    const auto display = DisplayCheck::PrepareDisplay();
+    std::unique_ptr<QApplication> app;
+    if (display != DisplayCheck::Preparation::NoDisplayConfigured) {
+        DisplayCheck::QuietPlatformProbe quiet;
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    if (DisplayCheck::NoDisplay(display)) {
+        std::fprintf(stderr, "%s\n", qPrintable(DisplayCheck::NoDisplayMessage()));
+        return 1;
+    }
 
-const auto display = DisplayCheck::PrepareDisplay();
-std::unique_ptr<QApplication> app;
-if (display != DisplayCheck::Preparation::NoDisplayConfigured) {
-    DisplayCheck::QuietPlatformProbe quiet;
-    app = std::make_unique<QApplication>(argc, argv);
-}
-if (DisplayCheck::NoDisplay(display)) {
-    std::fprintf(stderr, "%s\n", qPrintable(DisplayCheck::NoDisplayMessage()));
-    return 1;
-}
+    setApplicationNames();
+    QApplication::setWindowIcon(LarkwatchIcons::ApplicationIcon());
+    // The window may live hidden in the tray; the program ends when it unloads.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-setApplicationNames();
-QApplication::setWindowIcon(LarkwatchIcons::ApplicationIcon());
-// The window may live hidden in the tray; the program ends when it unloads.
-QApplication::setQuitOnLastWindowClosed(false);
+    SingleInstance instance;
+    if (instance.AnotherInstanceRunning()) {
+        ShowAlreadyRunning();
+        return 0;
+    }
 
-SingleInstance instance;
-if (instance.AnotherInstanceRunning()) {
-    ShowAlreadyRunning();
-    return 0;
-}
+    AppState state;
+    state.Vault = std::make_unique<KeychainVault>();
+    // The dialog, the sounds and the tray icon outlive the window that uses them.
+    Notifications notifications(state);
+    // The tray's count goes to the desktop's launcher too, tray or none.
+    LauncherCount launcher;
+    WindowCollaborators parts = notifications.Collaborators();
+    LauncherTray tray(*parts.Tray, launcher);
+    parts.Tray = &tray;
+    MainWindow window(state, parts);
+    ConnectCommandGroups(window);
+    notifications.Attach(window);
 
-AppState state;
-state.Vault = std::make_unique<KeychainVault>();
-// The dialog, the sounds and the tray icon outlive the window that uses them.
-Notifications notifications(state);
-// The tray's count goes to the desktop's launcher too, tray or none.
-LauncherCount launcher;
-WindowCollaborators parts = notifications.Collaborators();
-LauncherTray tray(*parts.Tray, launcher);
-parts.Tray = &tray;
-MainWindow window(state, parts);
-ConnectCommandGroups(window);
-notifications.Attach(window);
-
-// Other programs and the notification's buttons reach the window here.
-WindowRemote remote(window);
-DBusService service(state, remote);
-service.Register();
-QObject::connect(&window, &MainWindow::NewMailFound, &service,
-                 [&service] { service.PassFoundNewMail(); });
-tray.PictureSet = [&service] { service.PublishCount(); };
-QObject::connect(&notifications.Desktop(), &DesktopNotifier::MarkReadChosen, &window,
-                 [&remote] { remote.MarkAllRead(); });
-QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
-                 Qt::QueuedConnection);
-TerminationSignals termination;
-QObject::connect(&termination, &TerminationSignals::Received, &window,
-                 [&] { EndWindowProgram(window, state); });
-const bool firstStart = IsFirstStart(state);
-window.Form_Load();
-if (firstStart)
-    OfferFirstAccount(window);
-const int status = app->exec();
-tray.PictureSet = nullptr; // the service goes before the window
-return status;
+    // Other programs and the notification's buttons reach the window here.
+    WindowRemote remote(window);
+    DBusService service(state, remote);
+    service.Register();
+    QObject::connect(&window, &MainWindow::NewMailFound, &service,
+                     [&service] { service.PassFoundNewMail(); });
+    tray.PictureSet = [&service] { service.PublishCount(); };
+    QObject::connect(&notifications.Desktop(), &DesktopNotifier::MarkReadChosen, &window,
+                     [&remote] { remote.MarkAllRead(); });
+    QObject::connect(&window, &MainWindow::Unloaded, app.get(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &window,
+                     [&] { EndWindowProgram(window, state); });
+    const bool firstStart = IsFirstStart(state);
+    window.Form_Load();
+    if (firstStart)
+        OfferFirstAccount(window);
+    const int status = app->exec();
+    tray.PictureSet = nullptr; // the service goes before the window
+    return status;
 }

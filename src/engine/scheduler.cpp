@@ -112,7 +112,9 @@ void Scheduler::RunPass() {
     }
 
     m_state.SecondsLeft = SecondsAfterPass();
-    PoolingEvent.start();
+    // Suspend may have been chosen while the sounds played.
+    if (!m_state.MonitoringSuspended)
+        PoolingEvent.start();
     m_host.SetUpdateNowEnabled(true);
 }
 

@@ -52,7 +52,7 @@ grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no rel
 grep -q "Larkwatch $version" "$man_page" || fail "the manual page is not of version $version"
 
 # Every option --help lists has its own entry in the manual page.
-options=$("$prefix/bin/larkwatch" --help 2>/dev/null | grep -oE -- '--[a-z]+' | sort -u)
+options=$("$prefix/bin/larkwatch" --help 2>/dev/null | grep -oE -- '--[a-z][a-z-]*' | sort -u)
 [ -n "$options" ] || fail "larkwatch --help listed no options"
 rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 groff -man -Tutf8 "$man_page" 2>/dev/null | sed 's/.\x08//g')
 for option in $options; do

@@ -117,7 +117,8 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen_data() {
         << ""
         << "" << false << "outlook.office365.com 995 SSL/TLS"
         << "From the provider's settings\nOutlook.com: switch POP on in Outlook.com's settings "
-           "(Forwarding and IMAP) first; it takes OAuth2 only, no password."
+           "(Forwarding and IMAP) first; it takes OAuth2 only, no password.\nSign-in: OAuth2 "
+           "(Microsoft)"
         << "OAuth2 Microsoft";
 }
 

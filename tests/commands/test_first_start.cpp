@@ -42,6 +42,7 @@ void TestFirstStart::firstStartOpensAddAccountOverTheWindow() {
     QVERIFY(IsFirstStart(rig.State())); // no settings file yet
     rig.Window = std::make_unique<MainWindow>(rig.State());
     MainWindow& window = *rig.Window;
+    ConnectWindowCommands(window);
     window.Form_Load();
     {
         AnswerNextModal dialog(

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void soundSelection_data();
     void soundSelection();
     void noPassStartsInsideAPass();
+    void suspendWhileSoundsPlayKeepsTheTimerStopped();
 };
 
 struct SchedulerRig {
@@ -212,5 +213,20 @@ void TestScheduler::noPassStartsInsideAPass() {
     rig.poolingEvent.stop();
 }
 
+void TestScheduler::suspendWhileSoundsPlayKeepsTheTimerStopped() {
+    TempState t;
+    FakePop3Server server;
+    server.Listen();
+    FillMailbox(server, "home", 1);
+    t.State->Accounts.append(FakeServerAccount("Home", "P1", server.Port()));
+    t.State->AppSettings.PlayWav = true;
+    EngineRig rig(*t.State);
+    rig.host.WhileSoundsPlay = [&] { rig.scheduler.mnuSuspend_Click(); };
+    rig.state.SecondsLeft = 1;
+    rig.scheduler.PoolingEvent_Timer();
+
+    QVERIFY(rig.state.MonitoringSuspended);
+    QVERIFY(!rig.poolingEvent.isActive());
+}
 QTEST_MAIN(TestScheduler)
 #include "test_scheduler.moc"
