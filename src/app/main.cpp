@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 static void setApplicationNames() {
@@ -29,8 +30,10 @@ static void setApplicationNames() {
     QCoreApplication::setApplicationVersion(QStringLiteral(LARKWATCH_VERSION));
 }
 
-// One pass with no window; the window's single-instance rule holds here too.
-static int runCheck(int argc, char* argv[], bool json) {
+// The windowless runs that read and write the settings and the history: one
+// pass, or one sign-in. The window's single-instance rule holds for them too.
+static int runWindowless(int argc, char* argv[],
+                         const std::function<int(AppState&, QTextStream&)>& run) {
     QCoreApplication app(argc, argv);
     setApplicationNames();
     SingleInstance instance;
@@ -41,7 +44,7 @@ static int runCheck(int argc, char* argv[], bool json) {
     AppState state;
     state.Vault = std::make_unique<KeychainVault>();
     QTextStream out(stdout);
-    return RunCheckMode(state, json, out);
+    return run(state, out);
 }
 
 // --status and --check-now: the running program asked over the session bus.
@@ -52,21 +55,6 @@ static int runRemote(int argc, char* argv[], const CommandLine& line) {
     QTextStream err(stderr);
     return line.Run == CommandLine::Mode::Status ? RemoteClient::Status(line.Json, out, err)
                                                  : RemoteClient::CheckNow(out, err);
-}
-
-// Signs one account in with no window; the single-instance rule holds here too.
-static int runSignIn(int argc, char* argv[], const QString& title) {
-    QCoreApplication app(argc, argv);
-    setApplicationNames();
-    SingleInstance instance;
-    if (instance.AnotherInstanceRunning()) {
-        std::fprintf(stderr, "Larkwatch is already running in the tray!\n");
-        return 2;
-    }
-    AppState state;
-    state.Vault = std::make_unique<KeychainVault>();
-    QTextStream out(stdout);
-    return RunSignInMode(state, title, out, OpenInDesktopBrowser);
 }
 
 int main(int argc, char* argv[]) {
@@ -86,12 +74,16 @@ int main(int argc, char* argv[]) {
                      qPrintable(CommandLine::Usage()));
         return 2;
     case CommandLine::Mode::Check:
-        return runCheck(argc, argv, line.Json);
+        return runWindowless(argc, argv, [&line](AppState& state, QTextStream& out) {
+            return RunCheckMode(state, line.Json, out);
+        });
     case CommandLine::Mode::Status:
     case CommandLine::Mode::CheckNow:
         return runRemote(argc, argv, line);
     case CommandLine::Mode::SignIn:
-        return runSignIn(argc, argv, line.SignInTitle);
+        return runWindowless(argc, argv, [&line](AppState& state, QTextStream& out) {
+            return RunSignInMode(state, line.SignInTitle, out, OpenInDesktopBrowser);
+        });
     case CommandLine::Mode::Window:
         break;
     }
