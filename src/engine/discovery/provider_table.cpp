@@ -20,24 +20,20 @@ const ProviderEntry kProviders[] = {
     {"yahoo.com", "pop.mail.yahoo.com", 995, kTls, kPassword, "",
      "Yahoo: switch POP on in Yahoo Mail's settings first; sign in with an app password made in "
      "Account security."},
-    {"aol.com", "pop.aol.com", 995, kTls, kPassword, "",
-     "AOL: sign in with an app password made in Account security."},
     {"gmx.net gmx.de", "pop.gmx.net", 995, kTls, kPassword, "",
      "GMX: switch POP3 on in GMX's web mail settings (POP3 & IMAP) first."},
     {"gmx.com", "pop.gmx.com", 995, kTls, kPassword, "",
      "GMX: switch POP3 on in GMX's web mail settings (POP3 & IMAP) first."},
     {"web.de", "pop3.web.de", 995, kTls, kPassword, "",
      "WEB.DE: switch POP3 on in WEB.DE's web mail settings (POP3 & IMAP) first."},
-    {"mail.ru inbox.ru list.ru bk.ru", "pop.mail.ru", 995, kTls, kPassword, "",
-     "Mail.ru: sign in with a password for external applications, made in Mail.ru's security "
-     "settings."},
     {"zoho.com zohomail.com", "pop.zoho.com", 995, kTls, kPassword, "",
      "Zoho: switch POP access on in Zoho Mail's settings first (free accounts made since 2019 "
      "have none); with two-factor sign-in, use an application-specific password."},
     {"fastmail.com fastmail.fm", "pop.fastmail.com", 995, kTls, kPassword, "",
      "Fastmail: sign in with an app password made in Fastmail's settings."},
-    {"mailbox.org", "pop3.mailbox.org", 995, kTls, kPassword, "", ""},
-    {"posteo.de posteo.net", "posteo.de", 995, kTls, kPassword, "", ""},
+    {"mailbox.org", "pop3.mailbox.org", 995, kTls, kPassword, "",
+     "mailbox.org: with two-factor sign-in, use an application password made in the security "
+     "settings."},
     {"icloud.com me.com mac.com", nullptr, 0, "", kPassword, "",
      "iCloud Mail offers no POP3, only IMAP: Larkwatch cannot watch it."},
 };

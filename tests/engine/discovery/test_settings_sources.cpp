@@ -72,10 +72,12 @@ void TestSettingsSources::providerTable_data() {
                                "mail settings (POP3 & IMAP) first."
                             << "pop.gmx.net 995 TLS"
                             << "Password ";
-    QTest::newRow("posteo, nothing needed") << "posteo.de"
-                                            << "From the provider's settings"
-                                            << "posteo.de 995 TLS"
-                                            << "Password ";
+    QTest::newRow("mailbox.org") << "mailbox.org"
+                                 << "From the provider's settings\nmailbox.org: with two-factor "
+                                    "sign-in, use an application password made in the security "
+                                    "settings."
+                                 << "pop3.mailbox.org 995 TLS"
+                                 << "Password ";
     QTest::newRow("icloud") << "me.com"
                             << "iCloud Mail offers no POP3, only IMAP: Larkwatch cannot watch it."
                             << " 0 "
