@@ -150,6 +150,11 @@ void TestWaylandRun::passThenSigterm() {
     // Every message of the toolkit and the program marked, apart from what a
     // sanitizer may add.
     env.insert("QT_MESSAGE_PATTERN", "QtMessage %{type} %{category}: %{message}");
+    // The Wayland client library and a platform plugin unloaded before the
+    // leak check leave allocations at exit that LeakSanitizer cannot name (so
+    // no suppression matches them); the program's own leaks are checked by
+    // the runs on the other platforms.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
     QProcess program;
     program.setProcessEnvironment(env);
     QSignalSpy finished(&program, &QProcess::finished);
