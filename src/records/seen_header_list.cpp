@@ -27,7 +27,18 @@ void SeenHeaderList::Append(const QString& identity, const QString& headerText,
 
 void SeenHeaderList::Remember(const QString& identity, const QString& headerText,
                               const QString& mailbox) {
-    Append(identity, headerText, mailbox.isEmpty() ? QStringList() : QStringList{mailbox});
+    // Called for every message of every pass: a known entry that already
+    // names the mailbox costs one lookup and nothing more.
+    const auto found = m_positions.constFind(identity);
+    if (found == m_positions.constEnd()) {
+        Append(identity, headerText, mailbox.isEmpty() ? QStringList() : QStringList{mailbox});
+        return;
+    }
+    QStringList& names = m_mailboxes[found.value()];
+    if (!mailbox.isEmpty() && !names.contains(mailbox)) {
+        names.append(mailbox);
+        m_changed = true;
+    }
 }
 
 QStringList SeenHeaderList::MailboxesOf(const QString& identity) const {

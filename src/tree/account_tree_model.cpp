@@ -199,6 +199,16 @@ QStringList AccountTreeModel::ChildKeys(const QString& parentKey) const {
     return keys;
 }
 
+QStringList AccountTreeModel::ChildTags(const QString& parentKey) const {
+    QStringList tags;
+    if (const QStandardItem* parent = Item(parentKey)) {
+        tags.reserve(parent->rowCount());
+        for (int row = 0; row < parent->rowCount(); ++row)
+            tags.append(parent->child(row)->data(TagRole).toString());
+    }
+    return tags;
+}
+
 QString AccountTreeModel::ParentKey(const QString& key) const {
     const QStandardItem* item = Item(key);
     const QStandardItem* parent = item ? item->parent() : nullptr;

@@ -83,6 +83,8 @@ public:
     // Every key in node order (1-based positions in IndexOf/KeyOf).
     const QStringList& Keys() const { return m_order; }
     QStringList ChildKeys(const QString& parentKey) const;
+    // The tags of those children, in the same order, read in one walk.
+    QStringList ChildTags(const QString& parentKey) const;
     // Empty for a top-level or unknown node.
     QString ParentKey(const QString& key) const;
     int NodeCount() const { return int(m_order.size()); }
