@@ -221,6 +221,8 @@ void AccountTreeView::HoldPaint() {
 void AccountTreeView::CatchUp() {
     Settle();
     const bool widthChanged = FitColumn();
+    if (!m_widthDue.isEmpty())
+        m_pacer.Postpone(); // the rows the frame had no time to measure
     if (const QString key = std::exchange(m_scrollKey, QString()); !key.isEmpty()) {
         if (!widthChanged) {
             scrollTo(m_model.IndexForKey(key));
@@ -242,47 +244,81 @@ int AccountTreeView::RowWidth(const QModelIndex& index) const {
     return sizeHintForIndex(index).width() + level * indentation();
 }
 
+int AccountTreeView::TextWidth(const QString& text) {
+    if (const auto found = m_textWidths.constFind(text); found != m_textWidths.constEnd())
+        return found.value();
+    // The texts of the nodes on display and those they had lately: a pass
+    // writes the same texts again, and a fit afresh finds them all here.
+    if (m_textWidths.size() > 2 * qsizetype(m_model.NodeCount()) + 1024)
+        m_textWidths.clear();
+    const int width = fontMetrics().horizontalAdvance(text);
+    m_textWidths.insert(text, width);
+    return width;
+}
+
 bool AccountTreeView::FitColumn() {
+    if (std::exchange(m_widthAfresh, false)) {
+        // Every shown row is measured again, over as many frames as that
+        // takes; the column narrows once they all are.
+        m_widthDue.clear();
+        for (int row = 0; row < m_model.rowCount(); ++row) {
+            const QModelIndex top = m_model.index(row, 0);
+            m_widthDue.insert(m_model.KeyForIndex(top));
+            if (!isExpanded(top))
+                continue;
+            for (int child = 0; child < m_model.rowCount(top); ++child)
+                m_widthDue.insert(m_model.KeyForIndex(m_model.index(child, 0, top)));
+        }
+        m_afreshWidth = header()->minimumSectionSize();
+    }
     // Every row has the same font and picture size: the row whose text and
     // indentation reach furthest is the widest, and only that one is measured
-    // in full by the delegate.
-    const QFontMetrics metrics(font());
+    // in full by the delegate. A text takes some microseconds to measure, so
+    // a frame measures what its share of time allows and leaves the rest to
+    // the next.
+    QElapsedTimer clock;
+    clock.start();
     QModelIndex widest;
     int reach = -1;
-    const auto consider = [&](const QModelIndex& index) {
+    int considered = 0;
+    for (auto due = m_widthDue.begin(); due != m_widthDue.end();) {
+        if (considered >= kRowsFittedAtLeast && clock.elapsed() >= kFitBudgetMs)
+            break;
+        const QModelIndex index = m_model.IndexForKey(*due);
+        due = m_widthDue.erase(due);
+        if (!index.isValid() || (index.parent().isValid() && !isExpanded(index.parent())))
+            continue;
+        ++considered;
         const int level = index.parent().isValid() ? 1 : 0;
-        const int textReach = metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString()) +
-                              level * indentation();
+        const int textReach =
+            TextWidth(index.data(Qt::DisplayRole).toString()) + level * indentation();
         if (textReach > reach) {
             reach = textReach;
             widest = index;
         }
-    };
-    int width = header()->sectionSize(0);
-    if (std::exchange(m_widthAfresh, false)) {
-        m_widthDue.clear();
-        width = header()->minimumSectionSize();
-        for (int row = 0; row < m_model.rowCount(); ++row) {
-            const QModelIndex top = m_model.index(row, 0);
-            consider(top);
-            if (!isExpanded(top))
-                continue;
-            for (int child = 0; child < m_model.rowCount(top); ++child)
-                consider(m_model.index(child, 0, top));
-        }
-    } else {
-        for (const QString& key : std::exchange(m_widthDue, {})) {
-            const QModelIndex index = m_model.IndexForKey(key);
-            if (index.isValid() && (!index.parent().isValid() || isExpanded(index.parent())))
-                consider(index);
-        }
     }
-    if (widest.isValid())
-        width = std::max(width, RowWidth(widest));
+    int width = header()->sectionSize(0);
+    if (widest.isValid()) {
+        const int rowWidth = RowWidth(widest);
+        width = std::max(width, rowWidth);
+        if (m_afreshWidth >= 0)
+            m_afreshWidth = std::max(m_afreshWidth, rowWidth);
+    }
+    if (m_widthDue.isEmpty() && m_afreshWidth >= 0)
+        width = std::exchange(m_afreshWidth, -1);
     if (width == header()->sectionSize(0))
         return false;
     header()->resizeSection(0, width);
     return true;
+}
+
+void AccountTreeView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_textWidths.clear();
+        m_widthAfresh = true;
+        Follow();
+    }
+    QTreeView::changeEvent(event);
 }
 
 bool AccountTreeView::viewportEvent(QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "main_window/frame_pacer.h"
 
+#include <QHash>
 #include <QSet>
 #include <QTreeView>
 
@@ -48,6 +49,7 @@ protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = {}) override;
     bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -68,10 +70,13 @@ private:
     void ScrollToKey(const QString& key);
     // The one column as wide as the widest row shown (long rows scroll
     // sideways): widened for the rows that changed, measured afresh over
-    // every shown row when rows went or a node opened or closed. True when
-    // the width changed.
+    // every shown row when rows went or a node opened or closed. A frame
+    // measures for kFitBudgetMs (and at least kRowsFittedAtLeast rows); the
+    // rest wait for the next. True when the width changed.
     bool FitColumn();
     int RowWidth(const QModelIndex& index) const;
+    // The width of a node's text in the tree's font, remembered.
+    int TextWidth(const QString& text);
 
     AccountTreeModel& m_model;
     bool m_following = false;        // the view is being set from the model
@@ -84,4 +89,9 @@ private:
     QString m_scrollKey;              // the node last asked to be in view, when waiting
     QSet<QString> m_widthDue;         // nodes whose text changed since the column was fitted
     bool m_widthAfresh = true;        // the column is to be measured over every shown row
+    int m_afreshWidth = -1;           // while measuring afresh: the widest row so far
+    QHash<QString, int> m_textWidths; // node texts measured lately
+
+    static constexpr qint64 kFitBudgetMs = 6;
+    static constexpr int kRowsFittedAtLeast = 1000;
 };

@@ -21,6 +21,9 @@ public:
     bool ShowNow();
     // Ends the frame at once: what waits is shown now.
     void EndFrame();
+    // What a catch-up had no time for: caught up at the end of this frame
+    // (or of the next one, when called from the catch-up).
+    void Postpone() { m_waiting = true; }
     // Work done for the view outside the catch-up (painting), in ms.
     void NoteWork(qint64 ms) { m_work += ms; }
     // The shortest frame; by default the primary screen's refresh interval.

@@ -47,11 +47,13 @@ private Q_SLOTS:
     void cleanup();
     void burstOfMessagesIsShownOncePerFrame();
     void columnFitsTheWidestShownRow();
+    void columnFitOverManyRowsTakesSeveralFrames();
 
 private:
     // Qt's own measure of the column's rows (the one its header uses to fit
     // a column to its contents).
     int FittedWidth() const {
+        m_view->header()->setResizeContentsPrecision(-1); // every row, not the first 1,000
         const QAbstractItemView& view = *m_view;
         return std::max(m_view->header()->minimumSectionSize(), view.sizeHintForColumn(0));
     }
@@ -59,6 +61,15 @@ private:
     void EndFrame() {
         m_view->Pacer().EndFrame();
         QCoreApplication::processEvents();
+    }
+    // Ends frames until nothing waits; the column's width after each.
+    QList<int> EndFramesUntilQuiet() {
+        QList<int> widths;
+        do {
+            EndFrame();
+            widths.append(m_view->header()->sectionSize(0));
+        } while (m_view->Pacer().Waiting() && widths.size() < 100);
+        return widths;
     }
 
     std::unique_ptr<AccountTreeModel> m_model;
@@ -146,6 +157,36 @@ void TestAccountTreeView::columnFitsTheWidestShownRow() {
     m_model->RemoveNode("C3");
     EndFrame();
     QCOMPARE(m_view->header()->sectionSize(0), fiveMessages);
+}
+
+// A frame measures only so many rows; the others wait for the next frames.
+// Measured afresh, the column keeps its width until every row is measured,
+// and a new font measures every text again.
+void TestAccountTreeView::columnFitOverManyRowsTakesSeveralFrames() {
+    m_view->Pacer().SetMinimumFrameMs(60 * 60 * 1000);
+    m_model->SetExpanded("P1", true);
+    for (int n = 1; n <= 2500; ++n)
+        m_model->AddMessageNode("P1", QStringLiteral("C%1").arg(n),
+                                messageText(n, n == 2000 ? 300 : 0), NodeImage::Mail);
+    const QList<int> growing = EndFramesUntilQuiet();
+    QVERIFY2(growing.size() >= 2, "2,500 rows measured in one frame");
+    const int wide = m_view->header()->sectionSize(0);
+    QCOMPARE(wide, FittedWidth());
+
+    m_model->RemoveNode("C2000");
+    const QList<int> narrowing = EndFramesUntilQuiet();
+    const int narrow = m_view->header()->sectionSize(0);
+    QCOMPARE(narrow, FittedWidth());
+    QVERIFY(narrow < wide);
+    for (const int width : narrowing)
+        QVERIFY2(width == wide || width == narrow, "narrowed before every row was measured");
+
+    QFont larger = m_view->font();
+    larger.setPointSizeF(larger.pointSizeF() * 1.5);
+    m_view->setFont(larger);
+    EndFramesUntilQuiet();
+    QCOMPARE(m_view->header()->sectionSize(0), FittedWidth());
+    QVERIFY(m_view->header()->sectionSize(0) > narrow);
 }
 
 QTEST_MAIN(TestAccountTreeView)
