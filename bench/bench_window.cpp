@@ -1,19 +1,24 @@
 // The window's own pass against `--check` on the same mailbox, with the
 // default options (AutoExpand on) and with AutoExpand off:
 //
-//   bench_window [--runs N (3)] [MESSAGES... (1000 20000)]
+//   bench_window [--runs N (3)] [--dovecot ENVFILE] [MESSAGES... (1000 20000)]
 //
-// For each mailbox size a fake POP3 server on loopback, run by a child
-// process (this program with --serve), holds that many small messages of one
-// account. In this process, N runs of each, every one a first pass (no
-// history, no header memory), with the medians and their ratios at the end:
+// For each mailbox size one account holds that many small messages: with
+// --dovecot, a user of its own on the test Dovecot that ENVFILE describes
+// (tests/support/dovecot/dovecot-fixture.sh start ENVFILE), made here with
+// the fixture's add-user; otherwise a fake POP3 server on loopback run by a
+// child process (this program with --serve). In this process, N runs of
+// each, every one a first pass (no history, no header memory), with the
+// medians and their ratios at the end:
 //
 //   check     the pass of `larkwatch --check` (RunCheckMode), no window, and
 //             its longest event-loop stall
 //   window    the real window, loaded and shown, its pass run as a timer
 //             tick runs it: the time, the longest event-loop stall during
-//             it (a 10 ms timer that records how late it fires), and
-//             whether the newest message node ended in view
+//             it (a 10 ms timer that records how late it fires), whether the
+//             newest message node ended in view, and how long after the pass
+//             the tree was wholly caught up (laid out, column fitted), with
+//             the longest stall of that time too
 //
 // and then the window program itself (src/app/larkwatch, default options)
 // is sent SIGTERM 100 ms and a quarter, a half and nine tenths of the median
@@ -83,20 +88,45 @@ int Serve(QCoreApplication& app, int messages) {
     return app.exec();
 }
 
+// Where the mailbox is, and how to tell that a client has logged on to it.
+struct Mailbox {
+    QString Host = QStringLiteral("127.0.0.1");
+    quint16 Port = 0;
+    QString User = QStringLiteral("ann");
+    QString Password = QStringLiteral("secret");
+    QProcess* FakeServer = nullptr; // prints "connect" for each connection
+    QString DovecotLog;             // or: Dovecot's log names each log-on
+
+    // Connections (fake server) or log-ons (Dovecot) so far.
+    qsizetype Arrivals() {
+        if (FakeServer) {
+            m_fakeSeen += FakeServer->readAll().count("connect");
+            return m_fakeSeen;
+        }
+        QFile log(DovecotLog);
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        return log.readAll().count("Login: user=<" + User.toUtf8() + ">");
+    }
+
+private:
+    qsizetype m_fakeSeen = 0;
+};
+
 // The files of a user with one account on the server and the default
 // options but AutoExpand, as XDG_CONFIG_HOME=root/config and
 // XDG_DATA_HOME=root/data place them.
-void WriteSettings(const QString& root, quint16 port, bool autoExpand) {
+void WriteSettings(const QString& root, const Mailbox& mailbox, bool autoExpand) {
     AppState state(StatePaths::Under(root));
     LoadGeneralOptions(state);
     state.AppSettings.AutoExpand = autoExpand;
     SaveGeneralOptions(state);
     MailAccount account;
     account.Title = QStringLiteral("Bench");
-    account.Host = QStringLiteral("127.0.0.1");
-    account.Port = port;
-    account.User = QStringLiteral("ann");
-    account.Password = QStringLiteral("secret");
+    account.Host = mailbox.Host;
+    account.Port = mailbox.Port;
+    account.User = mailbox.User;
+    account.Password = mailbox.Password;
     account.NodeKey = NewAccountKey(state);
     state.Accounts.append(account);
     SaveAccounts(state);
@@ -115,11 +145,13 @@ struct PassFigures {
     qint64 StallEndedAtMs = 0;
     qsizetype Nodes = 0;
     bool NewestInView = false;
+    qint64 CaughtUpMs = 0; // after the pass, until the tree was wholly caught up
+    qint64 CatchUpStallMs = 0;
 };
 
-PassFigures CheckPass(quint16 port) {
+PassFigures CheckPass(const Mailbox& mailbox) {
     QTemporaryDir root;
-    WriteSettings(root.path(), port, true);
+    WriteSettings(root.path(), mailbox, true);
     AppState state(StatePaths::Under(root.path()));
     QString printed;
     QTextStream out(&printed);
@@ -135,9 +167,9 @@ PassFigures CheckPass(quint16 port) {
     return figures;
 }
 
-PassFigures WindowPass(quint16 port, bool autoExpand) {
+PassFigures WindowPass(const Mailbox& mailbox, bool autoExpand) {
     QTemporaryDir root;
-    WriteSettings(root.path(), port, autoExpand);
+    WriteSettings(root.path(), mailbox, autoExpand);
     AppState state(StatePaths::Under(root.path()));
     MainWindow window(state);
     window.Form_Load();
@@ -157,11 +189,14 @@ PassFigures WindowPass(quint16 port, bool autoExpand) {
 
     const QStringList children = window.Model().ChildKeys(state.Account(1).NodeKey);
     figures.Nodes = children.size();
-    // The view's last frame, as the screen shows it.
+    // The view's last frames, as the screen shows them.
+    probe.Start();
     QElapsedTimer frame;
     frame.start();
-    while (window.Tree().Pacer().Waiting() && frame.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (window.Tree().Pacer().Waiting() && frame.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    figures.CaughtUpMs = frame.elapsed();
+    figures.CatchUpStallMs = probe.Stop();
     Settle(50);
     if (!children.isEmpty()) {
         AccountTreeView& tree = window.Tree();
@@ -180,9 +215,9 @@ struct EndFigures {
 };
 
 // The window program, SIGTERM `afterMs` after its first pass connected.
-EndFigures EndMidPass(QProcess& server, quint16 port, qint64 afterMs) {
+EndFigures EndMidPass(Mailbox& mailbox, qint64 afterMs) {
     QTemporaryDir root;
-    WriteSettings(root.path(), port, true);
+    WriteSettings(root.path(), mailbox, true);
     QDir(root.path()).mkdir(QStringLiteral("run"));
     QFile::setPermissions(root.filePath(QStringLiteral("run")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -194,13 +229,20 @@ EndFigures EndMidPass(QProcess& server, quint16 port, qint64 afterMs) {
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.setStandardOutputFile(QProcess::nullDevice());
-    server.readAll();
+    const qsizetype before = mailbox.Arrivals();
     program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/larkwatch"),
                   {});
     EndFigures figures;
+    QElapsedTimer waited;
+    waited.start();
     bool connected = false;
-    while (!connected && server.waitForReadyRead(30000))
-        connected = server.readAll().contains("connect");
+    while (!connected && waited.elapsed() < 30000) {
+        if (mailbox.FakeServer)
+            mailbox.FakeServer->waitForReadyRead(100);
+        else
+            QThread::msleep(2);
+        connected = mailbox.Arrivals() > before;
+    }
     if (!connected) {
         program.kill();
         program.waitForFinished();
@@ -228,28 +270,75 @@ qint64 Median(QList<qint64> values) {
 }
 
 void PrintPass(const char* what, const PassFigures& pass, qint64 checkMs) {
-    std::printf("    %-22s %7lld ms  %5.2f x --check  longest stall %4lld ms (ended %lld ms in)\n",
+    std::printf("    %-22s %7lld ms  %5.2f x --check  longest stall %4lld ms (ended %lld ms in)",
                 what, pass.Ms, double(pass.Ms) / double(checkMs), pass.StallMs,
                 pass.StallEndedAtMs);
+    if (pass.CaughtUpMs > 0)
+        std::printf("; tree caught up %lld ms later, longest stall then %lld ms", pass.CaughtUpMs,
+                    pass.CatchUpStallMs);
+    std::printf("\n");
 }
 
-int RunMailbox(int messages, int runs) {
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--serve"), QString::number(messages)});
-    if (!server.waitForReadyRead(120000)) {
-        std::fprintf(stderr, "the server did not start\n");
-        return 1;
+QString EnvValue(const QString& envFile, const QString& key) {
+    QFile file(envFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QString prefix = key + QStringLiteral("='");
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(prefix) && line.endsWith(QLatin1Char('\'')))
+            return line.mid(prefix.size(), line.size() - prefix.size() - 1);
     }
-    const quint16 port = quint16(server.readLine().trimmed().toUInt());
+    return {};
+}
 
-    std::printf("%d messages, %d runs, each a first pass:\n", messages, runs);
+// A user of its own on the test Dovecot with `messages` generated messages.
+bool DovecotMailbox(const QString& envFile, int messages, Mailbox& mailbox) {
+    const QString fixture = QStringLiteral(LARKWATCH_DOVECOT_SCRIPT);
+    mailbox.Host = EnvValue(envFile, QStringLiteral("HOST"));
+    mailbox.Port = quint16(EnvValue(envFile, QStringLiteral("POP3_PORT")).toUInt());
+    mailbox.DovecotLog = EnvValue(envFile, QStringLiteral("DIR")) + QStringLiteral("/dovecot.log");
+    mailbox.User = QStringLiteral("bench%1").arg(messages);
+    mailbox.Password = QStringLiteral("bench-pw");
+    QFile users(EnvValue(envFile, QStringLiteral("DIR")) + QStringLiteral("/users"));
+    if (users.open(QIODevice::ReadOnly) &&
+        users.readAll().contains("\n" + mailbox.User.toUtf8() + ":"))
+        return mailbox.Port != 0; // made by an earlier run on this server
+    QProcess add;
+    add.setProcessChannelMode(QProcess::ForwardedChannels);
+    add.start(QStringLiteral("bash"), {fixture, QStringLiteral("add-user"), envFile, mailbox.User,
+                                       mailbox.Password, QString::number(messages)});
+    return mailbox.Port != 0 && add.waitForFinished(30 * 60 * 1000) &&
+           add.exitStatus() == QProcess::NormalExit && add.exitCode() == 0;
+}
+
+int RunMailbox(int messages, int runs, const QString& dovecotEnv) {
+    QProcess server;
+    Mailbox mailbox;
+    if (!dovecotEnv.isEmpty()) {
+        if (!DovecotMailbox(dovecotEnv, messages, mailbox)) {
+            std::fprintf(stderr, "no mailbox of %d messages on the test Dovecot\n", messages);
+            return 1;
+        }
+    } else {
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--serve"), QString::number(messages)});
+        if (!server.waitForReadyRead(120000)) {
+            std::fprintf(stderr, "the server did not start\n");
+            return 1;
+        }
+        mailbox.Port = quint16(server.readLine().trimmed().toUInt());
+        mailbox.FakeServer = &server;
+    }
+
+    std::printf("%d messages on %s, %d runs, each a first pass:\n", messages,
+                dovecotEnv.isEmpty() ? "the fake server" : "the test Dovecot", runs);
     QList<qint64> checks, shut, open;
     for (int run = 1; run <= runs; ++run) {
-        const PassFigures check = CheckPass(port);
-        const PassFigures off = WindowPass(port, false);
-        const PassFigures on = WindowPass(port, true);
+        const PassFigures check = CheckPass(mailbox);
+        const PassFigures off = WindowPass(mailbox, false);
+        const PassFigures on = WindowPass(mailbox, true);
         std::printf("  run %d\n", run);
         PrintPass("--check", check, check.Ms);
         PrintPass("window AutoExpand=False", off, check.Ms);
@@ -269,14 +358,16 @@ int RunMailbox(int messages, int runs) {
                 double(Median(open)) / double(check));
     const qint64 pass = Median(open);
     for (const qint64 after : {qint64(100), pass / 4, pass / 2, pass * 9 / 10}) {
-        const EndFigures end = EndMidPass(server, port, after);
+        const EndFigures end = EndMidPass(mailbox, after);
         std::printf("  SIGTERM %lld ms into the window program's pass: ended in %lld ms, exit "
                     "code %d, log.tmp %lld bytes\n",
                     after, end.Ms, end.ExitCode, end.HistoryBytes);
         std::fflush(stdout);
     }
-    server.kill();
-    server.waitForFinished(10000);
+    if (mailbox.FakeServer) {
+        server.kill();
+        server.waitForFinished(10000);
+    }
     return 0;
 }
 
@@ -291,9 +382,12 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     QList<int> sizes;
     int runs = 3;
+    QString dovecotEnv;
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, QByteArray(argv[++i]).toInt());
+        else if (qstrcmp(argv[i], "--dovecot") == 0 && i + 1 < argc)
+            dovecotEnv = QString::fromLocal8Bit(argv[++i]);
         else
             sizes.append(QByteArray(argv[i]).toInt());
     }
@@ -301,7 +395,7 @@ int main(int argc, char* argv[]) {
         sizes = {1000, 20000};
     std::printf("platform %s\n", qPrintable(QGuiApplication::platformName()));
     for (const int messages : sizes) {
-        if (const int failed = RunMailbox(messages, runs))
+        if (const int failed = RunMailbox(messages, runs, dovecotEnv))
             return failed;
     }
     return 0;
