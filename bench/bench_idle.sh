@@ -9,6 +9,8 @@
 # stopped at the end by its PID.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/x_session.sh
+source "$root/bench/x_session.sh"
 build=$(cd "${1:-$root/build/release}" && pwd)
 seconds=${2:-60}
 fixture=$root/tests/support/dovecot/dovecot-fixture.sh
@@ -29,13 +31,7 @@ port=$(sed -n "s/^POP3_PORT='\(.*\)'/\1/p" "$tmp/fixture.env")
 account="127.0.0.1:$port:alice:alice-pw"
 "$build/bench/bench_accounts" "$tmp/home" 5 "$account" "$account" "$account"
 
-display=:$((50 + RANDOM % 40))
-Xvfb "$display" -screen 0 1280x800x24 >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
-sleep 1
-DISPLAY=$display openbox >"$tmp/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+start_x_session "$tmp"
 env DISPLAY="$display" XDG_CONFIG_HOME="$tmp/home/config" XDG_DATA_HOME="$tmp/home/data" \
     XDG_RUNTIME_DIR="$tmp/run" "$build/src/app/larkwatch" >"$tmp/larkwatch.log" 2>&1 &
 larkwatch=$!

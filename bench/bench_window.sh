@@ -8,6 +8,8 @@
 # Run by hand; everything it starts is stopped at the end by its PID.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/x_session.sh
+source "$root/bench/x_session.sh"
 build=$(cd "${1:-$root/build/release}" && pwd)
 shift || true
 args=()
@@ -41,12 +43,6 @@ env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$tm
     "$build/bench/bench_window" "${server[@]}" "${args[@]}"
 
 echo "== Xvfb and openbox"
-display=:$((50 + RANDOM % 40))
-Xvfb "$display" -screen 0 1280x800x24 >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
-sleep 1
-DISPLAY=$display openbox >"$tmp/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+start_x_session "$tmp"
 env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$tmp" \
     "$build/bench/bench_window" "${server[@]}" "${args[@]}"

@@ -1,44 +1,35 @@
 #include "records/seen_header_list.h"
 
-void SeenHeaderList::Append(const QString& identity, const QString& headerText,
-                            const QStringList& mailboxes) {
-    const auto found = m_positions.constFind(identity);
-    if (found == m_positions.constEnd()) {
-        m_positions.insert(identity, m_texts.size());
-        m_identities.append(identity);
-        m_texts.append(headerText);
-        QStringList names;
-        for (const QString& mailbox : mailboxes) {
-            if (!mailbox.isEmpty() && !names.contains(mailbox))
-                names.append(mailbox);
-        }
-        m_mailboxes.append(names);
-        m_changed = true;
-        return;
-    }
-    QStringList& names = m_mailboxes[found.value()];
-    for (const QString& mailbox : mailboxes) {
-        if (!mailbox.isEmpty() && !names.contains(mailbox)) {
-            names.append(mailbox);
-            m_changed = true;
-        }
-    }
+qsizetype SeenHeaderList::PositionFor(const QString& identity, const QString& headerText) {
+    if (const auto found = m_positions.constFind(identity); found != m_positions.constEnd())
+        return found.value();
+    m_positions.insert(identity, m_texts.size());
+    m_identities.append(identity);
+    m_texts.append(headerText);
+    m_mailboxes.append(QStringList());
+    m_changed = true;
+    return m_texts.size() - 1;
 }
 
-void SeenHeaderList::Remember(const QString& identity, const QString& headerText,
-                              const QString& mailbox) {
-    // Called for every message of every pass: a known entry that already
-    // names the mailbox costs one lookup and nothing more.
-    const auto found = m_positions.constFind(identity);
-    if (found == m_positions.constEnd()) {
-        Append(identity, headerText, mailbox.isEmpty() ? QStringList() : QStringList{mailbox});
-        return;
-    }
-    QStringList& names = m_mailboxes[found.value()];
+void SeenHeaderList::AddMailbox(qsizetype position, const QString& mailbox) {
+    QStringList& names = m_mailboxes[position];
     if (!mailbox.isEmpty() && !names.contains(mailbox)) {
         names.append(mailbox);
         m_changed = true;
     }
+}
+
+void SeenHeaderList::Append(const QString& identity, const QString& headerText,
+                            const QStringList& mailboxes) {
+    const qsizetype position = PositionFor(identity, headerText);
+    for (const QString& mailbox : mailboxes)
+        AddMailbox(position, mailbox);
+}
+
+void SeenHeaderList::Remember(const QString& identity, const QString& headerText,
+                              const QString& mailbox) {
+    // Called for every message of every pass: no list is made for the one mailbox.
+    AddMailbox(PositionFor(identity, headerText), mailbox);
 }
 
 QStringList SeenHeaderList::MailboxesOf(const QString& identity) const {

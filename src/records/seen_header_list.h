@@ -52,6 +52,10 @@ public:
     void MarkSaved() { m_changed = false; }
 
 private:
+    // The entry with this identity, made (with no mailbox) when there is none.
+    qsizetype PositionFor(const QString& identity, const QString& headerText);
+    // Names `mailbox` (unless empty) in the entry at `position`.
+    void AddMailbox(qsizetype position, const QString& mailbox);
     // Drops the entries marked in `drop`, keeping the order of the rest.
     void Compact(const QList<bool>& drop);
 

@@ -1,3 +1,4 @@
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "app/check_mode.h"
 #include "main_window/main_window.h"
@@ -137,13 +138,7 @@ void TestBadInput::mailLogStaysInItsFolder() {
     TempState t;
     const QStringList titles = {"../../x", "/etc/passwd", "..", "a/../../b", "~/y", "c\\..\\d"};
     for (int n = 0; n < titles.size(); ++n) {
-        MailAccount a;
-        a.Title = titles[n];
-        a.Host = "127.0.0.1";
-        a.Port = server.Port();
-        a.User = "ann";
-        a.Password = "secret";
-        t.State->Accounts.append(a);
+        t.State->Accounts.append(FakeServerAccount(titles[n], server.Port()));
     }
     SaveAccounts(*t.State);
     const QString logs = t.Dir.path() + "/deep/down/logs/";

@@ -5,6 +5,7 @@
 #include "main_window/main_menus.h"
 #include "main_window/main_window.h"
 #include "records/account_store.h"
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
@@ -84,13 +85,7 @@ private Q_SLOTS:
 struct BusRig {
     explicit BusRig(quint16 port)
         : client(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client")) {
-        MailAccount a;
-        a.Title = "Home";
-        a.Host = "127.0.0.1";
-        a.Port = port;
-        a.User = "ann";
-        a.Password = "secret";
-        t.State->Accounts = {a};
+        t.State->Accounts = {FakeServerAccount("Home", port)};
         SaveAccounts(*t.State);
         window = std::make_unique<MainWindow>(*t.State);
         window->Form_Load();

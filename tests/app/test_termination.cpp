@@ -1,3 +1,4 @@
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "app/termination_signals.h"
 #include "engine/history_file.h"
@@ -52,16 +53,6 @@ QByteArray Mail(int n) {
            "@term.example>\r\n\r\nBody " + number + "\r\n";
 }
 
-MailAccount Account(const QString& title, quint16 port) {
-    MailAccount a;
-    a.Title = title;
-    a.Host = "127.0.0.1";
-    a.Port = port;
-    a.User = "ann";
-    a.Password = "secret";
-    return a;
-}
-
 struct WindowRig {
     explicit WindowRig(const QList<MailAccount>& accounts) {
         t.State->Accounts = accounts;
@@ -96,7 +87,7 @@ void TestTermination::endsAsASessionEndDoes() {
     QVERIFY(server.Listen());
     for (int n = 1; n <= 6; ++n)
         server.AddMessage(Mail(n));
-    WindowRig rig({Account("Home", server.Port())});
+    WindowRig rig({FakeServerAccount("Home", server.Port())});
     QVERIFY(rig.signals.Installed());
     QSignalSpy unloaded(rig.window.get(), &MainWindow::Unloaded);
     QSignalSpy received(&rig.signals, &TerminationSignals::Received);
@@ -141,7 +132,7 @@ void TestTermination::cutsOffAStalledCheck() {
         work.AddMessage(Mail(100 + n));
     }
     home.SilentAfterMessages = 3; // then nothing more, ever
-    WindowRig rig({Account("Home", home.Port()), Account("Work", work.Port())});
+    WindowRig rig({FakeServerAccount("Home", home.Port()), FakeServerAccount("Work", work.Port())});
     // Far beyond the test's own time limit: only the signal can end the wait.
     rig.window->POP().CommandTimeoutMs = 3600 * 1000;
     QSignalSpy unloaded(rig.window.get(), &MainWindow::Unloaded);
@@ -171,7 +162,7 @@ void TestTermination::cutsOffAStalledCheck() {
 }
 
 void TestTermination::dismissesTheExitQuestion() {
-    WindowRig rig({Account("Home", FakePop3Server::ClosedPort())});
+    WindowRig rig({FakeServerAccount("Home", FakePop3Server::ClosedPort())});
     QSignalSpy unloaded(rig.window.get(), &MainWindow::Unloaded);
     bool asked = false;
     QTimer::singleShot(0, [&] {
@@ -202,7 +193,7 @@ void TestTermination::programKeepsWhatItSaw() {
         server.AddMessage(Mail(n));
     server.SilentAfterMessages = silentAfter;
     TempState t;
-    t.State->Accounts = {Account("Home", server.Port())};
+    t.State->Accounts = {FakeServerAccount("Home", server.Port())};
     SaveAccounts(*t.State);
     const QString logs = t.Dir.path() + "/logs/";
     t.State->Store.WriteSetting("Config", "LogDisabled", "False");

@@ -1,5 +1,6 @@
 #include "engine/history_file.h"
 #include "records/account_store.h"
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 #include "support/file_contents.h"
@@ -123,13 +124,7 @@ void TestWaylandRun::passThenSigterm() {
     server.AddMessage(Mail(1));
     server.AddMessage(Mail(2));
     TempState t;
-    MailAccount a;
-    a.Title = "Home";
-    a.Host = "127.0.0.1";
-    a.Port = server.Port();
-    a.User = "ann";
-    a.Password = "secret";
-    t.State->Accounts = {a};
+    t.State->Accounts = {FakeServerAccount("Home", server.Port())};
     SaveAccounts(*t.State);
     // A placement from an X11 session: 400 x 300 pixels at (200, 100).
     t.State->Store.WriteSetting("Config", "Left", "3000");

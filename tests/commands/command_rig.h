@@ -10,16 +10,27 @@
 #include "support/dialog_answerers.h"
 #include "support/fake_pop3_server.h"
 #include "support/fail_on_warning.h"
+#include "support/sample_account.h"
 #include "support/temp_state.h"
 #include "tree/account_tree_model.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
 // How long a test waits for a dialog to open (or to close once answered):
 // long, since the machine may be busy.
 inline constexpr int kDialogWaitMs = 30000;
+
+// Types `text` into the line edit `box` of a dialog over what it held, as
+// the user does.
+inline void TypeInto(QWidget* dialog, const char* box, const QString& text) {
+    auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(box));
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
 
 // The real window over a private settings folder, with accounts on the fake
 // POP3 server, for driving the account and message commands through the
@@ -32,13 +43,7 @@ struct CommandRig {
     CommandRig() { Server.Listen(); }
 
     MailAccount Account(const QString& title) const {
-        MailAccount a;
-        a.Title = title;
-        a.Host = QStringLiteral("127.0.0.1");
-        a.Port = Server.Port();
-        a.User = QStringLiteral("ann");
-        a.Password = QStringLiteral("secret");
-        return a;
+        return FakeServerAccount(title, Server.Port());
     }
     // A message as the fake server serves it; subject "Mail n".
     void AddMail(int n, const QByteArray& body = "Hello there\r\n") {

@@ -35,13 +35,6 @@ private Q_SLOTS:
 namespace {
 
 // Fills the account dialog's five boxes as typed.
-void type(QWidget* dialog, const char* box, const QString& text) {
-    auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(box));
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-
 void clickOk(QWidget* dialog) {
     dialog->findChild<QPushButton*>(QStringLiteral("ButOK"))->click();
 }
@@ -67,12 +60,12 @@ void TestAccountCommands::addChecksTheNewAccountAtOnce() {
                 QCOMPARE(d->parentWidget(), &window);
                 QVERIFY(d->isModal());
                 QVERIFY(!window.PoolingEvent().isActive());
-                type(d, "txtTitle", "Home");
-                type(d, "txtHost", "127.0.0.1");
-                type(d, "txtUser", "ann");
-                type(d, "txtPassword", "p;w =1");
+                TypeInto(d, "txtTitle", "Home");
+                TypeInto(d, "txtHost", "127.0.0.1");
+                TypeInto(d, "txtUser", "ann");
+                TypeInto(d, "txtPassword", "p;w =1");
                 d->findChild<QComboBox*>("cboSecurity")->setCurrentText("None");
-                type(d, "txtPort", port);
+                TypeInto(d, "txtPort", port);
                 clickOk(d);
             },
             kDialogWaitMs);
@@ -114,10 +107,10 @@ void TestAccountCommands::addDisabledRunsNoCheck() {
         AnswerNextModal dialog(
             "AddAccnt",
             [&](QWidget* d) {
-                type(d, "txtTitle", "Work");
-                type(d, "txtHost", "127.0.0.1");
-                type(d, "txtUser", "ann");
-                type(d, "txtPassword", "secret");
+                TypeInto(d, "txtTitle", "Work");
+                TypeInto(d, "txtHost", "127.0.0.1");
+                TypeInto(d, "txtUser", "ann");
+                TypeInto(d, "txtPassword", "secret");
                 QTest::mouseClick(d->findChild<QCheckBox*>("chkDisabled"), Qt::LeftButton);
                 clickOk(d);
             },
@@ -157,10 +150,10 @@ void TestAccountCommands::cancelChangesNothing() {
         AnswerNextModal dialog(
             "AddAccnt",
             [&](QWidget* d) {
-                type(d, "txtTitle", "Other");
-                type(d, "txtHost", "h");
-                type(d, "txtUser", "u");
-                type(d, "txtPassword", "p");
+                TypeInto(d, "txtTitle", "Other");
+                TypeInto(d, "txtHost", "h");
+                TypeInto(d, "txtUser", "u");
+                TypeInto(d, "txtPassword", "p");
                 d->close(); // the close box
             },
             kDialogWaitMs);
@@ -195,7 +188,7 @@ void TestAccountCommands::modifyFromAMessageNode() {
                 QCOMPARE(rig.Tree().DropHighlight(), rig.Key(2));
                 QCOMPARE(rig.State().CurrentMessage, qint16(0));
                 QVERIFY(!rig.Action("mnuViewMessage")->isEnabled());
-                type(d, "txtTitle", "Office");
+                TypeInto(d, "txtTitle", "Office");
                 clickOk(d);
             },
             kDialogWaitMs);
@@ -348,12 +341,12 @@ void TestAccountCommands::trustTheServersCertificate() {
         AnswerNextModal dialog(
             "AddAccnt",
             [&](QWidget* d) {
-                type(d, "txtTitle", "Home");
-                type(d, "txtHost", "127.0.0.1");
-                type(d, "txtUser", "ann");
-                type(d, "txtPassword", "secret");
+                TypeInto(d, "txtTitle", "Home");
+                TypeInto(d, "txtHost", "127.0.0.1");
+                TypeInto(d, "txtUser", "ann");
+                TypeInto(d, "txtPassword", "secret");
                 d->findChild<QComboBox*>("cboSecurity")->setCurrentText(security);
-                type(d, "txtPort", QString::number(rig.Server.Port()));
+                TypeInto(d, "txtPort", QString::number(rig.Server.Port()));
                 clickOk(d);
             },
             kDialogWaitMs);

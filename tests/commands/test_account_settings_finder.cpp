@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <functional>
+
 // Settings found from the address in the account dialog of the real window:
 // what fills the fields, what is left as the user typed it, the line under
 // the fields, and a look-up dropped or stopped.
@@ -38,13 +40,6 @@ QLabel* hintLine(QWidget* dialog) {
     return dialog->findChild<QLabel*>(QStringLiteral("lblFoundSettings"));
 }
 
-void type(QWidget* dialog, const char* name, const QString& text) {
-    QLineEdit* edit = box(dialog, name);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-
 // The dialog made the active window, as the user sees it, and its network
 // steps on loopback: the published configuration from `https`, no SRV
 // records, no guessed server answering.
@@ -59,6 +54,23 @@ void prepare(QWidget* dialog, const HttpsTestServer& https) {
     targets.Guess.Addresses.insert("nothing.invalid", "127.0.0.1");
     targets.StepTimeoutMs = 20000;
     finder->Lookup().SetTargets(targets);
+}
+
+// "Add New e-mail Account" opened from the real window's menu, its look-up
+// on `https`: `steps` run in it, then Cancel.
+void inAddDialog(const HttpsTestServer& https, const std::function<void(QWidget*)>& steps) {
+    CommandRig rig;
+    MainWindow& window = rig.Start();
+    AnswerNextModal dialog(
+        "AddAccnt",
+        [&](QWidget* d) {
+            prepare(d, https);
+            steps(d);
+            d->findChild<QPushButton*>("butCancel")->click();
+        },
+        kDialogWaitMs);
+    window.Menus().Action("mnuNewAccount")->trigger();
+    QVERIFY(dialog.Answered());
 }
 
 } // namespace
@@ -130,7 +142,6 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen() {
     QFETCH(QString, fields);
     QFETCH(QString, hint);
     QFETCH(QString, signIn);
-    CommandRig rig;
     HttpsTestServer https;
     https.Listen();
     https.Documents.insert(
@@ -138,91 +149,64 @@ void TestAccountSettingsFinder::fillsWhatTheUserLeftOpen() {
         "<clientConfig><emailProvider id=\"example.org\"><incomingServer type=\"pop3\">"
         "<hostname>pop.example.org</hostname><port>110</port><socketType>STARTTLS</socketType>"
         "<username>%EMAILLOCALPART%</username></incomingServer></emailProvider></clientConfig>");
-    MainWindow& window = rig.Start();
-    AnswerNextModal dialog(
-        "AddAccnt",
-        [&](QWidget* d) {
-            prepare(d, https);
-            if (!typedHost.isEmpty())
-                type(d, "txtHost", typedHost);
-            if (!typedPort.isEmpty())
-                type(d, "txtPort", typedPort);
-            type(d, "txtUser", user);
-            if (pressFind)
-                QTest::mouseClick(findButton(d), Qt::LeftButton);
-            else
-                QTest::keyClick(box(d, "txtUser"), Qt::Key_Tab);
-            QTRY_COMPARE_WITH_TIMEOUT(findButton(d)->text(), QString("&Find settings"),
-                                      kDialogWaitMs);
-            QCOMPARE(hintLine(d)->isVisible(), !hint.isEmpty());
-            QCOMPARE(hintLine(d)->text(), hint);
-            const QString shown = box(d, "txtHost")->text() + ' ' + box(d, "txtPort")->text() +
-                                  ' ' + d->findChild<QComboBox*>("cboSecurity")->currentText();
-            QCOMPARE(shown, fields);
-            QCOMPARE(box(d, "txtUser")->text(), user); // what the user typed stays
-            if (!signIn.isEmpty())
-                QCOMPARE(d->findChild<QComboBox*>("cboSignIn")->currentText() + ' ' +
-                             d->findChild<QComboBox*>("cboProvider")->currentText(),
-                         signIn);
-            // The line is shown whole, the dialog grown around it.
-            QVERIFY(hintLine(d)->height() >= hintLine(d)->heightForWidth(hintLine(d)->width()));
-            QVERIFY(d->rect().contains(hintLine(d)->geometry()));
-            d->findChild<QPushButton*>("butCancel")->click();
-        },
-        kDialogWaitMs);
-    window.Menus().Action("mnuNewAccount")->trigger();
-    QVERIFY(dialog.Answered());
+    inAddDialog(https, [&](QWidget* d) {
+        if (!typedHost.isEmpty())
+            TypeInto(d, "txtHost", typedHost);
+        if (!typedPort.isEmpty())
+            TypeInto(d, "txtPort", typedPort);
+        TypeInto(d, "txtUser", user);
+        if (pressFind)
+            QTest::mouseClick(findButton(d), Qt::LeftButton);
+        else
+            QTest::keyClick(box(d, "txtUser"), Qt::Key_Tab);
+        QTRY_COMPARE_WITH_TIMEOUT(findButton(d)->text(), QString("&Find settings"), kDialogWaitMs);
+        QCOMPARE(hintLine(d)->isVisible(), !hint.isEmpty());
+        QCOMPARE(hintLine(d)->text(), hint);
+        const QString shown = box(d, "txtHost")->text() + ' ' + box(d, "txtPort")->text() + ' ' +
+                              d->findChild<QComboBox*>("cboSecurity")->currentText();
+        QCOMPARE(shown, fields);
+        QCOMPARE(box(d, "txtUser")->text(), user); // what the user typed stays
+        if (!signIn.isEmpty())
+            QCOMPARE(d->findChild<QComboBox*>("cboSignIn")->currentText() + ' ' +
+                         d->findChild<QComboBox*>("cboProvider")->currentText(),
+                     signIn);
+        // The line is shown whole, the dialog grown around it.
+        QVERIFY(hintLine(d)->height() >= hintLine(d)->heightForWidth(hintLine(d)->width()));
+        QVERIFY(d->rect().contains(hintLine(d)->geometry()));
+    });
 }
 
 void TestAccountSettingsFinder::typingIntoMailHostDropsTheLookUp() {
-    CommandRig rig;
     HttpsTestServer https;
     https.Listen();
     https.Silent = true;
-    MainWindow& window = rig.Start();
-    AnswerNextModal dialog(
-        "AddAccnt",
-        [&](QWidget* d) {
-            prepare(d, https);
-            type(d, "txtUser", "ann@example.org");
-            QTest::keyClick(box(d, "txtUser"), Qt::Key_Tab);
-            QCOMPARE(hintLine(d)->text(), QString("Looking up the settings for example.org..."));
-            QCOMPARE(findButton(d)->text(), QString("Stop"));
-            QTRY_COMPARE_WITH_TIMEOUT(https.Requested.size(), 1, kDialogWaitMs);
-            type(d, "txtHost", "m");
-            QVERIFY(!hintLine(d)->isVisible());
-            QCOMPARE(findButton(d)->text(), QString("&Find settings"));
-            QTRY_COMPARE_WITH_TIMEOUT(https.ConnectionsClosed, 1, kDialogWaitMs);
-            QCOMPARE(box(d, "txtHost")->text(), QString("m"));
-            d->findChild<QPushButton*>("butCancel")->click();
-        },
-        kDialogWaitMs);
-    window.Menus().Action("mnuNewAccount")->trigger();
-    QVERIFY(dialog.Answered());
+    inAddDialog(https, [&](QWidget* d) {
+        TypeInto(d, "txtUser", "ann@example.org");
+        QTest::keyClick(box(d, "txtUser"), Qt::Key_Tab);
+        QCOMPARE(hintLine(d)->text(), QString("Looking up the settings for example.org..."));
+        QCOMPARE(findButton(d)->text(), QString("Stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(https.Requested.size(), 1, kDialogWaitMs);
+        TypeInto(d, "txtHost", "m");
+        QVERIFY(!hintLine(d)->isVisible());
+        QCOMPARE(findButton(d)->text(), QString("&Find settings"));
+        QTRY_COMPARE_WITH_TIMEOUT(https.ConnectionsClosed, 1, kDialogWaitMs);
+        QCOMPARE(box(d, "txtHost")->text(), QString("m"));
+    });
 }
 
 void TestAccountSettingsFinder::stopButtonStopsTheLookUp() {
-    CommandRig rig;
     HttpsTestServer https;
     https.Listen();
     https.Silent = true;
-    MainWindow& window = rig.Start();
-    AnswerNextModal dialog(
-        "AddAccnt",
-        [&](QWidget* d) {
-            prepare(d, https);
-            type(d, "txtUser", "ann@example.org");
-            QTest::mouseClick(findButton(d), Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(https.Requested.size(), 1, kDialogWaitMs);
-            QTest::mouseClick(findButton(d), Qt::LeftButton);
-            QVERIFY(!hintLine(d)->isVisible());
-            QTRY_COMPARE_WITH_TIMEOUT(https.ConnectionsClosed, 1, kDialogWaitMs);
-            QCOMPARE(box(d, "txtHost")->text(), QString());
-            d->findChild<QPushButton*>("butCancel")->click();
-        },
-        kDialogWaitMs);
-    window.Menus().Action("mnuNewAccount")->trigger();
-    QVERIFY(dialog.Answered());
+    inAddDialog(https, [&](QWidget* d) {
+        TypeInto(d, "txtUser", "ann@example.org");
+        QTest::mouseClick(findButton(d), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(https.Requested.size(), 1, kDialogWaitMs);
+        QTest::mouseClick(findButton(d), Qt::LeftButton);
+        QVERIFY(!hintLine(d)->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(https.ConnectionsClosed, 1, kDialogWaitMs);
+        QCOMPARE(box(d, "txtHost")->text(), QString());
+    });
 }
 
 QTEST_MAIN(TestAccountSettingsFinder)

@@ -28,13 +28,6 @@ QPushButton* addButton(const MainWindow& window) {
     return window.findChild<QPushButton*>(QStringLiteral("butAddFirstAccount"));
 }
 
-void type(QWidget* dialog, const char* box, const QString& text) {
-    auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(box));
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-
 } // namespace
 
 void TestFirstStart::firstStartOpensAddAccountOverTheWindow() {
@@ -87,12 +80,12 @@ void TestFirstStart::panelComesAndGoesWithTheAccounts() {
         AnswerNextModal dialog(
             "AddAccnt",
             [&](QWidget* d) {
-                type(d, "txtTitle", "Work");
-                type(d, "txtHost", "127.0.0.1");
-                type(d, "txtUser", "ann");
-                type(d, "txtPassword", "secret");
+                TypeInto(d, "txtTitle", "Work");
+                TypeInto(d, "txtHost", "127.0.0.1");
+                TypeInto(d, "txtUser", "ann");
+                TypeInto(d, "txtPassword", "secret");
                 d->findChild<QComboBox*>("cboSecurity")->setCurrentText("None");
-                type(d, "txtPort", QString::number(rig.Server.Port()));
+                TypeInto(d, "txtPort", QString::number(rig.Server.Port()));
                 d->findChild<QPushButton*>("ButOK")->click();
             },
             kDialogWaitMs);

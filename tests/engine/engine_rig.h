@@ -7,6 +7,7 @@
 #include "support/checked_tree_model.h"
 #include "support/fake_pop3_server.h"
 #include "support/recording_monitor_host.h"
+#include "support/sample_account.h"
 
 #include <QTimer>
 
@@ -68,17 +69,6 @@ struct EngineRig {
         return outcomes;
     }
 };
-
-inline MailAccount FakeServerAccount(const QString& title, const QString& nodeKey, quint16 port) {
-    MailAccount account;
-    account.Title = title;
-    account.Host = QStringLiteral("127.0.0.1");
-    account.Port = port;
-    account.User = QStringLiteral("ann");
-    account.Password = QStringLiteral("secret");
-    account.NodeKey = nodeKey;
-    return account;
-}
 
 // Message `n` of a mailbox `box`: a short mail with its own Message-ID.
 inline QByteArray NumberedMail(const QByteArray& box, int n) {

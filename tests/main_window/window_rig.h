@@ -4,6 +4,7 @@
 #include "main_window/main_window.h"
 #include "records/account_store.h"
 #include "records/app_state.h"
+#include "support/sample_account.h"
 #include "support/temp_state.h"
 
 #include <QAction>
@@ -14,13 +15,7 @@
 // POP3 server on loopback at `port`; settings and data in a temporary folder.
 struct WindowRig {
     explicit WindowRig(quint16 port) {
-        MailAccount a;
-        a.Title = "Home";
-        a.Host = "127.0.0.1";
-        a.Port = port;
-        a.User = "ann";
-        a.Password = "secret";
-        t.State->Accounts = {a};
+        t.State->Accounts = {FakeServerAccount("Home", port)};
         SaveAccounts(*t.State);
         window = std::make_unique<MainWindow>(*t.State);
         window->Form_Load();

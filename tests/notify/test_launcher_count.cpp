@@ -4,6 +4,7 @@
 #include "notify/launcher_tray.h"
 #include "notify/sys_tray.h"
 #include "records/account_store.h"
+#include "support/sample_account.h"
 #include "support/fail_on_warning.h"
 #include "support/fake_pop3_server.h"
 #include "support/temp_state.h"
@@ -133,13 +134,7 @@ void TestLauncherCount::countOfAPassClearedByMinimising() {
     for (int n = 1; n <= 3; ++n)
         server.AddMessage(Mail(n));
     TempState t;
-    MailAccount a;
-    a.Title = "Home";
-    a.Host = "127.0.0.1";
-    a.Port = server.Port();
-    a.User = "ann";
-    a.Password = "secret";
-    t.State->Accounts = {a};
+    t.State->Accounts = {FakeServerAccount("Home", server.Port())};
     SaveAccounts(*t.State);
     LauncherListener listener;
     SysTray sysTray;
